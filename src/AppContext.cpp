@@ -1,0 +1,56 @@
+#include "AppContext.h"
+
+#include <cstdlib>
+
+#include "Runtime/MainThreadDispatch.h"
+
+namespace {
+
+constexpr UINT_PTR kSecondTimerId = 508;
+constexpr UINT_PTR kHttpTimerId = 100;
+
+bool g_dispatchStarted = false;
+bool g_engineStarted = false;
+UINT_PTR g_httpTimerId = 0;
+
+void CALLBACK IdleTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
+
+// Drives the HTTP engines' periodic work (progress reports, retries).
+void CALLBACK HttpTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
+
+}  // namespace
+
+AppContext& AppContext::Instance() {
+    static AppContext instance;
+    return instance;
+}
+
+bool AppContext::Start(CMainDlg* window) {
+    mainWindow = window;
+    secondTimerId = SetTimer(nullptr, kSecondTimerId, 1000, IdleTimerProc);
+    if (!g_dispatchStarted) {
+        g_dispatchStarted = true;
+        InitMainThreadDispatch();
+    }
+    if (!g_engineStarted) {
+        g_engineStarted = true;
+        g_httpTimerId = SetTimer(nullptr, kHttpTimerId, 500, HttpTimerProc);
+    }
+    return true;
+}
+
+bool AppContext::Stop() {
+    mainWindow = nullptr;
+    if (secondTimerId != 0) KillTimer(nullptr, secondTimerId);
+    ShutdownMainThreadDispatch();
+    if (g_engineStarted) {
+        KillTimer(nullptr, g_httpTimerId);
+        g_engineStarted = false;
+    }
+    return true;
+}
+
+uint16_t ParseChannel(const std::wstring& commandLine) {
+    if (commandLine.empty()) return 0;
+    return static_cast<uint16_t>(_wtoi(commandLine.c_str()));
+}
