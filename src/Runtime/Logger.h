@@ -103,3 +103,11 @@ private:
         ::ConsoleLogger::Instance().LogAt((level), __LINE__, (source), __VA_ARGS__); \
         ::FileLogger::Instance().LogAt((level), __LINE__, (source), __VA_ARGS__);    \
     } while (0)
+
+// The other pairing: the trace logger without a location, then the file
+// logger, each with its own level.
+#define LOG_TRACE_PAIR(traceLevel, fileLevel, source, ...)                                     \
+    do {                                                                                       \
+        ::TraceLogger::Instance().Log((traceLevel), __VA_ARGS__);                              \
+        ::FileLogger::Instance().LogAt((fileLevel), __LINE__, (source), __VA_ARGS__);          \
+    } while (0)
