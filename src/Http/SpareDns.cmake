@@ -1,0 +1,1 @@
+# The spare DNS resolver: its own UDP DNS client on a worker thread.
