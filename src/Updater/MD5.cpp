@@ -11,8 +11,12 @@ constexpr size_t kStreamBufferSize = 1 << 20;
 
 inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-inline uint32_t LoadLittleEndian(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+// Windows on x86 is little-endian, the byte order of the digest's words, so
+// a word is loaded as it lies (unaligned loads are fine there).
+inline uint32_t LoadWord(const unsigned char* p) {
+    uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
 }
 
 inline void StoreLittleEndian(unsigned char* p, uint32_t v) {
@@ -24,14 +28,26 @@ inline void StoreLittleEndian(unsigned char* p, uint32_t v) {
 
 // The four round functions, written so that each needs few operations.
 inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
 inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 
-// One step of a round: a = b + ((a + f(b, c, d) + x + ac) <<< s).
+// One step of a round: a = b + ((a + f(b, c, d) + x + ac) <<< s). The
+// message word and constant are added first, off the chain that waits for
+// b, c and d.
 template <uint32_t (*Round)(uint32_t, uint32_t, uint32_t)>
 inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t ac) {
-    a = RotateLeft(a + Round(b, c, d) + x + ac, s) + b;
+    a += x + ac;
+    a += Round(b, c, d);
+    a = RotateLeft(a, s) + b;
+}
+
+// The second round's G(b, c, d) = (b & d) | (c & ~d): the two halves never
+// share a bit, so they can be added one at a time, the one without b first.
+inline void StepG(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t ac) {
+    a += x + ac;
+    a += c & ~d;
+    a += b & d;
+    a = RotateLeft(a, s) + b;
 }
 
 }  // namespace
@@ -123,7 +139,7 @@ const char* MD5::hex_digest() {
 void MD5::transform(const unsigned char* block) {
     uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
     uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLittleEndian(block + 4 * i);
+    for (int i = 0; i < 16; ++i) x[i] = LoadWord(block + 4 * i);
 
     Step<F>(a, b, c, d, x[0], 7, 0xd76aa478);
     Step<F>(d, a, b, c, x[1], 12, 0xe8c7b756);
@@ -142,22 +158,22 @@ void MD5::transform(const unsigned char* block) {
     Step<F>(c, d, a, b, x[14], 17, 0xa679438e);
     Step<F>(b, c, d, a, x[15], 22, 0x49b40821);
 
-    Step<G>(a, b, c, d, x[1], 5, 0xf61e2562);
-    Step<G>(d, a, b, c, x[6], 9, 0xc040b340);
-    Step<G>(c, d, a, b, x[11], 14, 0x265e5a51);
-    Step<G>(b, c, d, a, x[0], 20, 0xe9b6c7aa);
-    Step<G>(a, b, c, d, x[5], 5, 0xd62f105d);
-    Step<G>(d, a, b, c, x[10], 9, 0x02441453);
-    Step<G>(c, d, a, b, x[15], 14, 0xd8a1e681);
-    Step<G>(b, c, d, a, x[4], 20, 0xe7d3fbc8);
-    Step<G>(a, b, c, d, x[9], 5, 0x21e1cde6);
-    Step<G>(d, a, b, c, x[14], 9, 0xc33707d6);
-    Step<G>(c, d, a, b, x[3], 14, 0xf4d50d87);
-    Step<G>(b, c, d, a, x[8], 20, 0x455a14ed);
-    Step<G>(a, b, c, d, x[13], 5, 0xa9e3e905);
-    Step<G>(d, a, b, c, x[2], 9, 0xfcefa3f8);
-    Step<G>(c, d, a, b, x[7], 14, 0x676f02d9);
-    Step<G>(b, c, d, a, x[12], 20, 0x8d2a4c8a);
+    StepG(a, b, c, d, x[1], 5, 0xf61e2562);
+    StepG(d, a, b, c, x[6], 9, 0xc040b340);
+    StepG(c, d, a, b, x[11], 14, 0x265e5a51);
+    StepG(b, c, d, a, x[0], 20, 0xe9b6c7aa);
+    StepG(a, b, c, d, x[5], 5, 0xd62f105d);
+    StepG(d, a, b, c, x[10], 9, 0x02441453);
+    StepG(c, d, a, b, x[15], 14, 0xd8a1e681);
+    StepG(b, c, d, a, x[4], 20, 0xe7d3fbc8);
+    StepG(a, b, c, d, x[9], 5, 0x21e1cde6);
+    StepG(d, a, b, c, x[14], 9, 0xc33707d6);
+    StepG(c, d, a, b, x[3], 14, 0xf4d50d87);
+    StepG(b, c, d, a, x[8], 20, 0x455a14ed);
+    StepG(a, b, c, d, x[13], 5, 0xa9e3e905);
+    StepG(d, a, b, c, x[2], 9, 0xfcefa3f8);
+    StepG(c, d, a, b, x[7], 14, 0x676f02d9);
+    StepG(b, c, d, a, x[12], 20, 0x8d2a4c8a);
 
     Step<H>(a, b, c, d, x[5], 4, 0xfffa3942);
     Step<H>(d, a, b, c, x[8], 11, 0x8771f681);
