@@ -27,7 +27,8 @@ bool ParseDnsServer(const std::wstring& text, sockaddr_in& server) {
     }
     TrimString(address);
     if (!IsAllOf(address, L"0123456789.")) return false;
-    const unsigned long portNumber = port.empty() ? kDefaultDnsPort : wcstoul(port.c_str(), nullptr, 10);
+    const unsigned long portNumber =
+        port.empty() ? kDefaultDnsPort : wcstoul(port.c_str(), nullptr, 10);
     if (portNumber == 0 || portNumber > 65535) return false;
     // Only digits and dots remain, so the narrow text is the same characters.
     const unsigned long ip = inet_addr(WideToAnsi(address).c_str());
@@ -62,8 +63,9 @@ bool CDNSClient::QueryHost(const std::string& host, const sockaddr_in& server,
     if (!ready_ || host.empty()) return false;
     const std::vector<uint8_t> query = DnsMessage::BuildQuery(queryId_, host);
     if (query.empty()) return false;
-    if (sendto(socket_.get(), reinterpret_cast<const char*>(query.data()), static_cast<int>(query.size()), 0,
-               reinterpret_cast<const sockaddr*>(&server), sizeof server) == SOCKET_ERROR)
+    if (sendto(socket_.get(), reinterpret_cast<const char*>(query.data()),
+               static_cast<int>(query.size()), 0, reinterpret_cast<const sockaddr*>(&server),
+               sizeof server) == SOCKET_ERROR)
         return false;
 
     const DWORD start = GetTickCount();
@@ -75,8 +77,8 @@ bool CDNSClient::QueryHost(const std::string& host, const sockaddr_in& server,
         if (waited == WSA_WAIT_EVENT_0) {
             WSANETWORKEVENTS events = {};
             size_t size = 0;
-            if (WSAEnumNetworkEvents(socket_.get(), event, &events) == 0 && (events.lNetworkEvents & FD_READ) &&
-                ReceiveUsableAnswer(size))
+            if (WSAEnumNetworkEvents(socket_.get(), event, &events) == 0 &&
+                (events.lNetworkEvents & FD_READ) && ReceiveUsableAnswer(size))
                 return DnsMessage::ParseAddresses(answer_.data(), size, addresses);
         }
         // Tick differences are immune to wall-clock changes and wrap safely.
@@ -86,11 +88,8 @@ bool CDNSClient::QueryHost(const std::string& host, const sockaddr_in& server,
 
 bool CDNSClient::ReceiveUsableAnswer(size_t& size) {
     for (int i = 0; i < kMaxDatagramsPerSignal; ++i) {
-        sockaddr_in from = {};
-        int fromLength = sizeof from;
         const int received = recvfrom(socket_.get(), reinterpret_cast<char*>(answer_.data()),
-                                      static_cast<int>(answer_.size()), 0, reinterpret_cast<sockaddr*>(&from),
-                                      &fromLength);
+                                      static_cast<int>(answer_.size()), 0, nullptr, nullptr);
         if (received == SOCKET_ERROR) {
             // Nothing more waiting. Other errors (a datagram too large for
             // the buffer, an unreachable port reported for an earlier send)

@@ -18,7 +18,9 @@ constexpr size_t kRecordFixedSize = 10;
 // A length byte of 64 or more starts a compression pointer.
 constexpr uint8_t kPointerMarker = 64;
 
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint16_t ReadU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 
 void AppendU16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value >> 8));
@@ -130,7 +132,8 @@ bool ParseAddresses(const uint8_t* data, size_t size, std::vector<Ipv4Address>& 
         if (size - dataPos < dataLength) return false;
         if (type == kTypeA) {
             if (dataLength != 4) return false;
-            found.push_back({data[dataPos], data[dataPos + 1], data[dataPos + 2], data[dataPos + 3]});
+            found.push_back(
+                {data[dataPos], data[dataPos + 1], data[dataPos + 2], data[dataPos + 3]});
         } else if (type == kTypeCname) {
             if (!DecodeName(data, size, dataPos, true, name, consumed)) return false;
         }

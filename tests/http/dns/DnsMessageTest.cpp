@@ -35,8 +35,12 @@ Bytes Name(const std::string& dotted) {
     return out + Bytes{0};
 }
 
-Bytes Pointer(unsigned offset) { return {static_cast<uint8_t>(0xC0 | offset >> 8), static_cast<uint8_t>(offset)}; }
-Bytes U16(unsigned value) { return {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)}; }
+Bytes Pointer(unsigned offset) {
+    return {static_cast<uint8_t>(0xC0 | offset >> 8), static_cast<uint8_t>(offset)};
+}
+Bytes U16(unsigned value) {
+    return {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+}
 
 constexpr uint16_t kId = 0x1234;
 
@@ -46,15 +50,22 @@ Bytes Header(unsigned flags, unsigned questions, unsigned answers, uint16_t id =
     return out + U16(flags) + U16(questions) + U16(answers) + U16(0) + U16(0);
 }
 
-Bytes Question(const std::string& name) { return Name(name) + U16(1) + U16(1); }
-
-Bytes Record(const Bytes& owner, unsigned type, const Bytes& data) {
-    return owner + U16(type) + U16(1) + Bytes{0, 0, 0, 60} + U16(static_cast<unsigned>(data.size())) + data;
+Bytes Question(const std::string& name) {
+    return Name(name) + U16(1) + U16(1);
 }
 
-Bytes A(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return {a, b, c, d}; }
+Bytes Record(const Bytes& owner, unsigned type, const Bytes& data) {
+    return owner + U16(type) + U16(1) + Bytes{0, 0, 0, 60} +
+           U16(static_cast<unsigned>(data.size())) + data;
+}
 
-Bytes Prefix(const Bytes& bytes, size_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
+Bytes A(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+    return {a, b, c, d};
+}
+
+Bytes Prefix(const Bytes& bytes, size_t size) {
+    return Bytes(bytes.begin(), bytes.begin() + size);
+}
 
 // ---- EncodeName and BuildQuery ----
 
@@ -74,7 +85,7 @@ TEST(DnsEncodeName, Table) {
         {"localhost", true, Name("localhost")},
         {label63 + ".x", true, Name(label63 + ".x")},
         {longest, true, Name(longest)},
-        {longest + "d", false, {}},  // 256 bytes
+        {longest + "d", false, {}},                // 256 bytes
         {std::string(64, 'a') + ".x", false, {}},  // its length byte would read as a pointer
         {"", false, {}},
         {".", false, {}},
@@ -98,7 +109,8 @@ TEST(DnsBuildQuery, HeaderNameTypeAndClass) {
 }
 
 TEST(DnsBuildQuery, TrailingDotGivesTheSameQuery) {
-    EXPECT_EQ(DnsMessage::BuildQuery(7, "update.example.com"), DnsMessage::BuildQuery(7, "update.example.com."));
+    EXPECT_EQ(DnsMessage::BuildQuery(7, "update.example.com"),
+              DnsMessage::BuildQuery(7, "update.example.com."));
 }
 
 TEST(DnsBuildQuery, LongestNameFillsTheBufferAndLongerFails) {
@@ -130,10 +142,11 @@ TEST(DnsDecodeName, Table) {
         {"plain without pointers allowed", base, 12, false, true, "example.com", 13},
         {"root", base + Bytes{0}, 25, true, true, "", 1},
         {"pointer", base + Pointer(12), 25, true, true, "example.com", 2},
-        {"label then pointer", base + Label("www") + Pointer(12), 25, true, true, "www.example.com", 6},
+        {"label then pointer", base + Label("www") + Pointer(12), 25, true, true, "www.example.com",
+         6},
         {"pointer to a suffix", base + Pointer(20), 25, true, true, "com", 2},
-        {"chain of pointers", base + Label("a") + Pointer(12) + Label("b") + Pointer(25), 29, true, true,
-         "b.a.example.com", 4},
+        {"chain of pointers", base + Label("a") + Pointer(12) + Label("b") + Pointer(25), 29, true,
+         true, "b.a.example.com", 4},
         {"pointer where none is allowed", base + Pointer(12), 25, false, false, "", 0},
         {"pointer to itself", base + Pointer(25), 25, true, false, "", 0},
         {"two pointers in a loop", base + Pointer(27) + Pointer(25), 25, true, false, "", 0},
@@ -151,8 +164,8 @@ TEST(DnsDecodeName, Table) {
     for (const Case& c : cases) {
         std::string text = "stale";
         size_t consumed = 99;
-        EXPECT_EQ(c.ok, DnsMessage::DecodeName(c.message.data(), c.message.size(), c.position, c.followPointers,
-                                               text, consumed))
+        EXPECT_EQ(c.ok, DnsMessage::DecodeName(c.message.data(), c.message.size(), c.position,
+                                               c.followPointers, text, consumed))
             << c.what;
         if (c.ok) {
             EXPECT_EQ(c.text, text) << c.what;
@@ -186,7 +199,8 @@ TEST(DnsUsableResponse, Table) {
         {"empty", Bytes{}, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.usable, DnsMessage::IsUsableResponse(c.datagram.data(), c.datagram.size(), kId)) << c.what;
+        EXPECT_EQ(c.usable, DnsMessage::IsUsableResponse(c.datagram.data(), c.datagram.size(), kId))
+            << c.what;
 }
 
 // ---- ParseAddresses ----
@@ -208,41 +222,69 @@ TEST(DnsParseAddresses, Table) {
     } cases[] = {
         {"one A record", Header(0x8180, 1, 1) + question + one, true, {{10, 0, 0, 1}}},
         {"two A records in answer order", full, true, {{10, 0, 0, 1}, {10, 0, 0, 2}}},
-        {"CNAME before the A record", Header(0x8180, 1, 2) + question + cname + aliasA, true, {{10, 0, 0, 3}}},
+        {"CNAME before the A record",
+         Header(0x8180, 1, 2) + question + cname + aliasA,
+         true,
+         {{10, 0, 0, 3}}},
         {"no A record", Header(0x8180, 1, 1) + question + aaaa, true, {}},
-        {"owner name written out", Header(0x8180, 1, 1) + question + Record(Name("a.test"), 1, A(1, 1, 1, 1)), true,
+        {"owner name written out",
+         Header(0x8180, 1, 1) + question + Record(Name("a.test"), 1, A(1, 1, 1, 1)),
+         true,
          {{1, 1, 1, 1}}},
-        {"no question", Header(0x8180, 0, 1) + Record(Name("a.test"), 1, A(10, 0, 0, 1)), true, {{10, 0, 0, 1}}},
-        {"question name with a pointer", Header(0x8180, 1, 1) + Pointer(12) + U16(1) + U16(1) + one, false, {}},
+        {"no question",
+         Header(0x8180, 0, 1) + Record(Name("a.test"), 1, A(10, 0, 0, 1)),
+         true,
+         {{10, 0, 0, 1}}},
+        {"question name with a pointer",
+         Header(0x8180, 1, 1) + Pointer(12) + U16(1) + U16(1) + one,
+         false,
+         {}},
         {"question cut", Header(0x8180, 1, 1) + Name("a.test") + U16(1), false, {}},
         {"datagram ends in the record data", Prefix(full, full.size() - 2), false, {}},
         {"datagram ends in the fixed part", Prefix(full, full.size() - 9), false, {}},
-        {"data length past the end", Header(0x8180, 1, 1) + question + Pointer(12) + U16(1) + U16(1) +
-                                         Bytes{0, 0, 0, 60} + U16(200) + A(1, 2, 3, 4),
-         false, {}},
-        {"more records announced than sent", Header(0x8180, 1, 3) + question + one + two, false, {}},
-        {"A record with 5 data bytes", Header(0x8180, 1, 1) + question + Record(Pointer(12), 1, Bytes{1, 2, 3, 4, 5}),
-         false, {}},
-        {"A record with 3 data bytes", Header(0x8180, 1, 1) + question + Record(Pointer(12), 1, Bytes{1, 2, 3}), false,
+        {"data length past the end",
+         Header(0x8180, 1, 1) + question + Pointer(12) + U16(1) + U16(1) + Bytes{0, 0, 0, 60} +
+             U16(200) + A(1, 2, 3, 4),
+         false,
          {}},
-        {"owner name in a pointer loop", Header(0x8180, 1, 1) + question + Record(Pointer(24), 1, A(1, 2, 3, 4)), false,
+        {"more records announced than sent",
+         Header(0x8180, 1, 3) + question + one + two,
+         false,
          {}},
-        {"owner name pointing past the end", Header(0x8180, 1, 1) + question + Record(Pointer(0x3FF), 1, A(1, 2, 3, 4)),
-         false, {}},
-        {"CNAME target in a pointer loop", Header(0x8180, 1, 2) + question + Record(Pointer(12), 5, Pointer(36)) + one,
-         false, {}},
+        {"A record with 5 data bytes",
+         Header(0x8180, 1, 1) + question + Record(Pointer(12), 1, Bytes{1, 2, 3, 4, 5}),
+         false,
+         {}},
+        {"A record with 3 data bytes",
+         Header(0x8180, 1, 1) + question + Record(Pointer(12), 1, Bytes{1, 2, 3}),
+         false,
+         {}},
+        {"owner name in a pointer loop",
+         Header(0x8180, 1, 1) + question + Record(Pointer(24), 1, A(1, 2, 3, 4)),
+         false,
+         {}},
+        {"owner name pointing past the end",
+         Header(0x8180, 1, 1) + question + Record(Pointer(0x3FF), 1, A(1, 2, 3, 4)),
+         false,
+         {}},
+        {"CNAME target in a pointer loop",
+         Header(0x8180, 1, 2) + question + Record(Pointer(12), 5, Pointer(36)) + one,
+         false,
+         {}},
         {"header only", Header(0x8180, 1, 1), false, {}},
     };
     for (const Case& c : cases) {
         std::vector<Ipv4Address> addresses{{9, 9, 9, 9}};
-        EXPECT_EQ(c.ok, DnsMessage::ParseAddresses(c.datagram.data(), c.datagram.size(), addresses)) << c.what;
+        EXPECT_EQ(c.ok, DnsMessage::ParseAddresses(c.datagram.data(), c.datagram.size(), addresses))
+            << c.what;
         EXPECT_EQ(c.addresses, addresses) << c.what;
     }
 }
 
 TEST(DnsParseAddresses, ReadsNothingPastTheReceivedLength) {
     // The same answer in a larger buffer: only the received bytes count.
-    const Bytes answer = Header(0x8180, 1, 1) + Question("a.test") + Record(Pointer(12), 1, A(10, 0, 0, 1));
+    const Bytes answer =
+        Header(0x8180, 1, 1) + Question("a.test") + Record(Pointer(12), 1, A(10, 0, 0, 1));
     Bytes buffer = answer + Bytes(1000, 0xC0);
     std::vector<Ipv4Address> addresses;
     EXPECT_TRUE(DnsMessage::ParseAddresses(buffer.data(), answer.size(), addresses));
@@ -252,7 +294,8 @@ TEST(DnsParseAddresses, ReadsNothingPastTheReceivedLength) {
 TEST(DnsJoinAddresses, Table) {
     EXPECT_EQ("", DnsMessage::JoinAddresses({}));
     EXPECT_EQ("127.0.0.1", DnsMessage::JoinAddresses({{127, 0, 0, 1}}));
-    EXPECT_EQ("10.0.0.1;255.0.10.200", DnsMessage::JoinAddresses({{10, 0, 0, 1}, {255, 0, 10, 200}}));
+    EXPECT_EQ("10.0.0.1;255.0.10.200",
+              DnsMessage::JoinAddresses({{10, 0, 0, 1}, {255, 0, 10, 200}}));
 }
 
 }  // namespace

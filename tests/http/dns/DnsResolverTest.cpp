@@ -73,7 +73,8 @@ protected:
         g_outcome = Outcome();
         wchar_t value[1024];
         const DWORD n = GetEnvironmentVariableW(L"INSTALLER_SPARE_DNS", value, ARRAYSIZE(value));
-        ASSERT_TRUE(n > 0 && n < ARRAYSIZE(value)) << "run through ctest: it starts the DNS servers";
+        ASSERT_TRUE(n > 0 && n < ARRAYSIZE(value))
+            << "run through ctest: it starts the DNS servers";
         original_.assign(value, n);
         std::vector<std::wstring> servers;
         SplitString(original_, servers);
@@ -124,12 +125,12 @@ TEST_F(SpareResolver, UsableAnswersGiveTheirAddresses) {
         const char* addresses;
     } cases[] = {
         {"one.test", "127.10.0.1"},
-        {"two.test", "127.10.0.1;127.10.0.2"},         // answer order
-        {"one.test.", "127.10.0.1"},                    // the same query as without the dot
-        {"aa.test", "127.10.0.3"},                      // authoritative answers count
-        {"cname.test", "127.10.0.4"},                   // a CNAME before the A record
-        {"short.test", "127.10.0.5"},                   // a short datagram before it is ignored
-        {"no-a.test", ""},                              // usable, but without A records
+        {"two.test", "127.10.0.1;127.10.0.2"},  // answer order
+        {"one.test.", "127.10.0.1"},            // the same query as without the dot
+        {"aa.test", "127.10.0.3"},              // authoritative answers count
+        {"cname.test", "127.10.0.4"},           // a CNAME before the A record
+        {"short.test", "127.10.0.5"},           // a short datagram before it is ignored
+        {"no-a.test", ""},                      // usable, but without A records
     };
     for (const Case& c : cases) {
         const Outcome outcome = Resolve(c.host);
@@ -138,7 +139,8 @@ TEST_F(SpareResolver, UsableAnswersGiveTheirAddresses) {
         EXPECT_EQ(c.addresses, outcome.addresses) << c.host;
         EXPECT_EQ(c.host, outcome.host) << c.host;
         EXPECT_EQ(&task_, outcome.task) << c.host;
-        EXPECT_EQ(GetCurrentThreadId(), outcome.threadId) << c.host << ": delivered on the main thread";
+        EXPECT_EQ(GetCurrentThreadId(), outcome.threadId)
+            << c.host << ": delivered on the main thread";
     }
 }
 
@@ -159,8 +161,8 @@ TEST_F(SpareResolver, ResultWaitsForTheMainThreadToPumpMessages) {
 // A malformed answer fails the query at once; the next server is asked.
 TEST_F(SpareResolver, MalformedAnswersFailTheirServer) {
     UseServers({scripted_, plain_});
-    for (const char* host : {"pointer-loop.test", "pointer-past-end.test", "cut.test", "rdlength-past-end.test",
-                             "question-pointer.test"}) {
+    for (const char* host : {"pointer-loop.test", "pointer-past-end.test", "cut.test",
+                             "rdlength-past-end.test", "question-pointer.test"}) {
         DWORD elapsed = 0;
         const Outcome outcome = Resolve(host, &elapsed);
         EXPECT_EQ(1, outcome.calls) << host;
@@ -212,7 +214,8 @@ TEST_F(SpareResolver, HostsThatDoNotFitAQueryFail) {
     UseServers({silent.Address()});
     std::string tooLong;
     for (int i = 0; i < 5; ++i) tooLong += std::string(60, 'a' + i) + ".";
-    for (const std::string& host : {tooLong, std::string(64, 'x') + ".test", std::string(), std::string("..")}) {
+    for (const std::string& host :
+         {tooLong, std::string(64, 'x') + ".test", std::string(), std::string("..")}) {
         DWORD elapsed = 0;
         const Outcome outcome = Resolve(host, &elapsed);
         EXPECT_EQ(1, outcome.calls) << host;
@@ -246,7 +249,8 @@ TEST_F(SpareResolver, StopDuringTheQueriesPostsNothing) {
     FileLogger::Instance().SetStream(nullptr);
     FileLogger::Instance().SetOptions(nullptr);
     fclose(stream);
-    EXPECT_EQ("", testsupport::ReadFileBytes(logPath)) << "the thread ended by itself, it was not killed";
+    EXPECT_EQ("", testsupport::ReadFileBytes(logPath))
+        << "the thread ended by itself, it was not killed";
 }
 
 TEST_F(SpareResolver, DestroyingARunningResolverPostsNothing) {
