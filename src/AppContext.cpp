@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "Http/HttpEngines.h"
 #include "Runtime/MainThreadDispatch.h"
 
 namespace {
@@ -14,9 +15,6 @@ bool g_engineStarted = false;
 UINT_PTR g_httpTimerId = 0;
 
 void CALLBACK IdleTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
-
-// Drives the HTTP engines' periodic work (progress reports, retries).
-void CALLBACK HttpTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
 
 }  // namespace
 
@@ -35,6 +33,8 @@ bool AppContext::Start(CMainDlg* window) {
     if (!g_engineStarted) {
         g_engineStarted = true;
         g_httpTimerId = SetTimer(nullptr, kHttpTimerId, 500, HttpTimerProc);
+        InitCommandEngine();
+        InitDownloadEngine();
     }
     return true;
 }
@@ -44,6 +44,8 @@ bool AppContext::Stop() {
     if (secondTimerId != 0) KillTimer(nullptr, secondTimerId);
     ShutdownMainThreadDispatch();
     if (g_engineStarted) {
+        UninitCommandEngine();
+        UninitDownloadEngine();
         KillTimer(nullptr, g_httpTimerId);
         g_engineStarted = false;
     }
