@@ -25,12 +25,14 @@ sharing one server keep separate request logs:
     /TOKEN/hangup                  the connection is closed without an answer
     /TOKEN/status/CODE             that status with a short text body
     /TOKEN/loop                    a 302 to itself, for ever
-    /TOKEN/redirect?to=URL         a 302 to URL
+    /TOKEN/redirect?to=URL         a 302 to URL, with a short body
     /TOKEN/drip/BYTES/FILE         the file, BYTES every 100 ms
+    /TOKEN/nolength/FILE           the whole file with 200 and no Content-Length
     /TOKEN/headers                 hand-written header lines (see HEADER_LINES)
     /TOKEN/echo-range              the request's Range header as the body
     /log/TOKEN                     the log of TOKEN, one line per request:
-                                   "MODE RANGE MILLISECONDS" (RANGE "-" if none)
+                                   "MODE/ARGS RANGE MILLISECONDS" (RANGE "-" if
+                                   none), for example "plain/small.bin bytes=100- 5120"
 
 Answers carry "Connection: close"; one request per connection.
 Python 3 standard library only.
@@ -73,10 +75,10 @@ class RequestLog:
         self._lines = {}
         self._first_seen = set()
 
-    def add(self, token, mode, range_header):
+    def add(self, token, what, range_header):
         with self._lock:
             stamp = int(time.monotonic() * 1000)
-            self._lines.setdefault(token, []).append("%s %s %d" % (mode, range_header or "-", stamp))
+            self._lines.setdefault(token, []).append("%s %s %d" % (what, range_header or "-", stamp))
 
     def lines(self, token):
         with self._lock:
@@ -109,7 +111,7 @@ class Handler(socketserver.BaseRequestHandler):
             return self.send_status(404)
         token, mode, args = segments[0], segments[1], segments[2:]
         range_header = headers.get("range")
-        self.server.log.add(token, mode, range_header)
+        self.server.log.add(token, "/".join(segments[1:]), range_header)
         start = parse_range(range_header)
 
         if mode == "plain" and len(args) == 1:
@@ -134,7 +136,11 @@ class Handler(socketserver.BaseRequestHandler):
         if mode == "loop":
             return self.send_head(302, [("Location", url.path), ("Content-Length", "0")])
         if mode == "redirect" and "to" in query:
-            return self.send_head(302, [("Location", query["to"][0]), ("Content-Length", "0")])
+            body = b"redirecting"
+            self.send_head(302, [("Location", query["to"][0]), ("Content-Length", str(len(body)))])
+            return self.request.sendall(body)
+        if mode == "nolength" and len(args) == 1:
+            return self.send_file(args[0], None, with_length=False)
         if mode == "drip" and len(args) == 2:
             return self.send_file(args[1], start, drip=int(args[0]))
         if mode == "headers":
@@ -178,7 +184,7 @@ class Handler(socketserver.BaseRequestHandler):
     def send_status(self, status):
         self.send_body(status, ("status %d\n" % status).encode())
 
-    def send_file(self, name, start, cut_after=None, then=None, drip=None):
+    def send_file(self, name, start, cut_after=None, then=None, drip=None, with_length=True):
         path = os.path.join(self.server.root, os.path.basename(name))
         try:
             with open(path, "rb") as f:
@@ -189,7 +195,7 @@ class Handler(socketserver.BaseRequestHandler):
         if start is not None and start >= size:
             return self.send_head(416, [("Content-Range", "bytes */%d" % size), ("Content-Length", "0")])
         if start is None:
-            self.send_head(200, [("Content-Length", str(size))])
+            self.send_head(200, [("Content-Length", str(size))] if with_length else [])
             body = data
         else:
             self.send_head(206, [("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size)),
@@ -239,6 +245,12 @@ class FaultServer(socketserver.ThreadingTCPServer):
     @property
     def port(self):
         return self.server_address[1]
+
+    def handle_error(self, request, client_address):
+        # Clients that give up mid-answer are what the tests are about.
+        if isinstance(sys.exc_info()[1], OSError):
+            return
+        super().handle_error(request, client_address)
 
     def start(self):
         self._thread = threading.Thread(target=self.serve_forever, daemon=True)

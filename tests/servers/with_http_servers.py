@@ -44,6 +44,7 @@ TEST_FILES = {
     "small.bin": (1000, 1),
     "tiny.bin": (50, 2),
     "medium.bin": (4 * 1024 * 1024, 3),
+    "drip.bin": (60000, 4),
 }
 
 
