@@ -24,6 +24,14 @@ HMODULE Msimg32() {
 
 bool HasArea(const RECT& r) { return !IsEmptyRect(r); }
 
+// The memory DC that source bitmaps are selected into while they are drawn:
+// one per thread, because creating a DC for every blit costs more than a
+// small blit itself. Blits do not nest, so one is enough.
+HDC SourceDc() {
+    thread_local UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    return dc.get();
+}
+
 // Software source-over: result = source * k + dest * (1 - alpha * k), with k
 // the constant alpha and alpha the source's own (255 without per-pixel
 // alpha). The source is premultiplied, so its colour is not multiplied by
@@ -63,18 +71,32 @@ bool SoftBlend(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy,
     return true;
 }
 
-// Blit or blend of one piece of the nine-part grid, skipped when it has no
-// area or misses the paint rectangle.
+SIZE BitmapSize(HBITMAP bitmap) {
+    BITMAP info = {};
+    if (!::GetObjectW(bitmap, sizeof(info), &info)) return {0, 0};
+    return {info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
+}
+
+// Blit or blend of one piece of the nine-part grid. Skipped when it has no
+// area, misses the paint rectangle, or would read outside the image (which
+// AlphaBlend refuses and StretchBlt would fill with whatever it finds).
 struct PieceDrawer {
     HDC dc;
     HDC source;
+    SIZE image;
     const RECT& paint;
     bool blend;
     BYTE fade;
 
+    bool InsideImage(const RECT& s) const {
+        return s.left >= 0 && s.top >= 0 && s.right <= image.cx && s.bottom <= image.cy;
+    }
+
     void Draw(const RECT& d, const RECT& s, bool unscaled = false) const {
         RECT visible;
-        if (!HasArea(d) || !HasArea(s) || !::IntersectRect(&visible, &d, &paint)) return;
+        if (!HasArea(d) || !HasArea(s) || !InsideImage(s) || !::IntersectRect(&visible, &d, &paint)) {
+            return;
+        }
         if (blend) {
             BlendRect(dc, d.left, d.top, RectWidth(d), RectHeight(d), source, s.left, s.top,
                       RectWidth(s), RectHeight(s), fade, true);
@@ -164,27 +186,27 @@ bool CSkinRender::SoftAlphaBlend(HDC dest, int x, int y, int width, int height, 
 void CSkinRender::BlitImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint,
                             bool hasAlpha, BYTE fade, bool hole, bool xtiled, bool ytiled,
                             const RECT& corner, const RECT& source) {
-    if (!dc || !bitmap) return;
-    MemoryCanvas canvas(dc, bitmap);
-    if (!canvas.valid()) return;
+    HDC sourceDc = SourceDc();
+    if (!dc || !bitmap || !sourceDc) return;
+    SelectGuard selected(sourceDc, bitmap);
     int oldMode = ::SetStretchBltMode(dc, HALFTONE);
     bool blend = hasAlpha || fade < 255;
     const LONG cl = corner.left, ct = corner.top, cr = corner.right, cb = corner.bottom;
+    PieceDrawer piece{dc, sourceDc, BitmapSize(bitmap), paint, blend, fade};
 
     bool noCorners = cl == 0 && ct == 0 && cr == 0 && cb == 0;
     if (!blend && !hole && noCorners && RectWidth(dest) == RectWidth(source) &&
         RectHeight(dest) == RectHeight(source)) {
         RECT visible;
-        if (::IntersectRect(&visible, &dest, &paint)) {
+        if (piece.InsideImage(source) && ::IntersectRect(&visible, &dest, &paint)) {
             ::BitBlt(dc, visible.left, visible.top, RectWidth(visible), RectHeight(visible),
-                     canvas.dc(), source.left + visible.left - dest.left,
+                     piece.source, source.left + visible.left - dest.left,
                      source.top + visible.top - dest.top, SRCCOPY);
         }
         ::SetStretchBltMode(dc, oldMode);
         return;
     }
 
-    PieceDrawer piece{dc, canvas.dc(), paint, blend, fade};
     RECT dm = {dest.left + cl, dest.top + ct, dest.right - cr, dest.bottom - cb};
     RECT sm = {source.left + cl, source.top + ct, source.right - cr, source.bottom - cb};
     RECT visibleMiddle;
@@ -258,14 +280,14 @@ CenterSpan PlaceCenter(int destStart, int destEnd, int centerStart, int centerEn
 void CSkinRender::BlitImageAroundCenter(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint,
                                         const RECT& source, const RECT& centerRect, bool alignTop,
                                         bool alignLeft, BYTE fade) {
-    if (!dc || !bitmap) return;
     const RECT& c = centerRect;
     int ml = c.left - source.left, mt = c.top - source.top;
     int mr = source.right - c.right, mb = source.bottom - c.bottom;
     if (ml < 0 || mt < 0 || mr < 0 || mb < 0 || (ml == 0 && mr == 0) || (mt == 0 && mb == 0)) return;
-    MemoryCanvas canvas(dc, bitmap);
-    if (!canvas.valid()) return;
-    PieceDrawer piece{dc, canvas.dc(), paint, true, fade};
+    HDC sourceDc = SourceDc();
+    if (!dc || !bitmap || !sourceDc) return;
+    SelectGuard selected(sourceDc, bitmap);
+    PieceDrawer piece{dc, sourceDc, BitmapSize(bitmap), paint, true, fade};
 
     CenterSpan h = PlaceCenter(dest.left, dest.right, c.left, c.right, ml, mr, alignLeft);
     CenterSpan v = PlaceCenter(dest.top, dest.bottom, c.top, c.bottom, mt, mb, alignTop);
