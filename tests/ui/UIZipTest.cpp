@@ -304,6 +304,12 @@ TEST_F(SkinFileTest, FromAnArchiveFileOrMemory) {
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(std::wstring(L"Could not unzip file"), error);
 
+    std::string truncated = archive.substr(0, archive.size() - 30);
+    EXPECT_FALSE(CSkinResources::SetResourceZipMemory(truncated.data(), static_cast<DWORD>(truncated.size())));
+    Read(L"MessageBox.xml", &error);
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(std::wstring(L"Error opening zip file"), error);
+
     EXPECT_FALSE(CSkinResources::SetResourceZipFile(L"bad.zip"));
     Read(L"MessageBox.xml", &error);
     ASSERT_NE(nullptr, error);
