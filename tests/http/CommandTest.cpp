@@ -147,6 +147,18 @@ TEST_F(Command, RangeHeaderFollowsTheRangeStart) {
     }
 }
 
+// A task holds its manager only while submitted, so a task that outlives
+// the engines never reaches a manager that is gone.
+TEST(Manager, TaskIsBoundOnlyWhileSubmitted) {
+    CHttpCommand task;
+    EXPECT_EQ(nullptr, task.manager());
+    task.SetUrl(FaultUrl(UniqueToken(), L"stall"));
+    ASSERT_TRUE(SubmitCommandTask(&task));
+    EXPECT_EQ(CommandEngineManager(), task.manager());
+    task.Stop();
+    EXPECT_EQ(nullptr, task.manager());
+}
+
 TEST(Manager, ElevenTasksTenRunning) {
     const std::wstring token = UniqueToken();
     std::vector<std::unique_ptr<CHttpCommand>> tasks;

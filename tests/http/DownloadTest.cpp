@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "Http/HttpDownloadFile.h"
 #include "Http/HttpEngines.h"
@@ -299,6 +300,51 @@ TEST_F(Download, UnopenableLocalFileFinishesOnce) {
     other.Stop();
     EXPECT_EQ(1, recorder.finishes);
     EXPECT_TRUE(FaultLog(token).empty());
+}
+
+// An owner may stop its task from inside the finish call, even when that
+// call comes from the manager's scheduling walk; the other tasks carry on.
+TEST_F(Download, OwnerMayStopItsTaskInsideTheFinishCall) {
+    struct StoppingOwner {
+        CHttpDownloadFile task;
+        int finishes = 0;
+        static void OnFinish(void* self, int, int) {
+            auto* owner = static_cast<StoppingOwner*>(self);
+            ++owner->finishes;
+            owner->task.Stop();
+        }
+    };
+    // Ten stalled downloads take every running slot.
+    std::vector<std::unique_ptr<CHttpDownloadFile>> stalled;
+    std::vector<std::unique_ptr<testsupport::TempFolder>> folders;
+    for (unsigned i = 0; i < CHttpMgr::kMaxRunning; ++i) {
+        folders.push_back(std::make_unique<testsupport::TempFolder>());
+        stalled.push_back(std::make_unique<CHttpDownloadFile>());
+        ASSERT_TRUE(stalled.back()->Download(FaultUrl(token, L"stall"), folders.back()->File(L"s.tmp"), 0, nullptr,
+                                             L"", nullptr, nullptr));
+    }
+    // Three complete files wait for a slot, then this test's own download.
+    StoppingOwner owners[3];
+    for (StoppingOwner& owner : owners) {
+        folders.push_back(std::make_unique<testsupport::TempFolder>());
+        const std::wstring path = folders.back()->File(L"p.tmp");
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, kSmall));
+        ASSERT_TRUE(owner.task.Download(FaultUrl(token, L"plain/small.bin"), path, kSmall.size(), &owner, L"",
+                                        &StoppingOwner::OnFinish, nullptr));
+        EXPECT_EQ(0, owner.finishes);
+    }
+    Run(FaultUrl(token, L"plain/small.bin"), kSmall.size());
+    // Freeing one slot walks the list: each complete file finishes inside its
+    // Start, and its owner stops it there.
+    stalled.front()->Stop();
+    for (const StoppingOwner& owner : owners) {
+        EXPECT_EQ(1, owner.finishes);
+        EXPECT_FALSE(DownloadEngineManager()->IsListed(&owner.task));
+    }
+    ASSERT_TRUE(recorder.WaitFinished(kFinishTimeoutMs));
+    EXPECT_EQ(0, recorder.type);
+    EXPECT_EQ(kSmall, LocalBytes());
+    for (auto& task : stalled) task->Stop();
 }
 
 // Stopping or destroying a task while its spare resolution runs: the

@@ -139,6 +139,33 @@ TEST_F(Transfer, WithoutMultiHandleNothingIsQueued) {
     EXPECT_FALSE(idle.RemoveCurl(transfer));
 }
 
+// A transfer the multi handle cannot take (here: one without an easy
+// handle) still ends with an outcome its task can act on.
+TEST_F(Transfer, RefusedTransferIsReportedAsFailed) {
+    CRefPtr<CCurlHttp> transfer(new CCurlHttp(&listener));
+    ASSERT_TRUE(workshop.AddCurl(transfer));
+    ASSERT_TRUE(workshop.Start());
+    ASSERT_TRUE(listener.WaitFor("done"));
+    EXPECT_EQ(std::vector<int>{CURLE_FAILED_INIT}, listener.Values("done"));
+    EXPECT_EQ(0, listener.Count("added"));
+}
+
+TEST_F(Transfer, HeaderFieldsHaveASizeLimit) {
+    struct Case {
+        int lines;  // of about 1000 bytes each
+        int outcome;
+    } cases[] = {{200, CURLE_OK}, {400, CURLE_WRITE_ERROR}};
+    ASSERT_TRUE(workshop.Start());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        listener.events.clear();
+        CRefPtr<CCurlHttp> transfer = Make(FaultUrl(token, L"bigheaders/" + std::to_wstring(c.lines)));
+        workshop.AddCurl(transfer);
+        ASSERT_TRUE(listener.WaitFor("done"));
+        EXPECT_EQ(std::vector<int>{c.outcome}, listener.Values("done"));
+    }
+}
+
 TEST_F(Transfer, RedirectThenAnswerPostsBothStatusesAndKeepsTheFinalFields) {
     CRefPtr<CCurlHttp> transfer = Make(NginxUrl(L"moved/small.bin"));
     ASSERT_TRUE(workshop.Start());

@@ -29,6 +29,7 @@ sharing one server keep separate request logs:
     /TOKEN/drip/BYTES/FILE         the file, BYTES every 100 ms
     /TOKEN/nolength/FILE           the whole file with 200 and no Content-Length
     /TOKEN/headers                 hand-written header lines (see HEADER_LINES)
+    /TOKEN/bigheaders/N            N header lines of 1000 bytes each
     /TOKEN/echo-range              the request's Range header as the body
     /log/TOKEN                     the log of TOKEN, one line per request:
                                    "MODE/ARGS RANGE MILLISECONDS" (RANGE "-" if
@@ -148,6 +149,11 @@ class Handler(socketserver.BaseRequestHandler):
             lines = ["HTTP/1.1 200 OK"] + HEADER_LINES + [
                 "Content-Length: %d" % len(body), "Connection: close", "", ""]
             return self.request.sendall("\r\n".join(lines).encode() + body)
+        if mode == "bigheaders" and len(args) == 1:
+            filler = "x" * 986
+            lines = ["HTTP/1.1 200 OK"] + ["X-Big-%05d: %s" % (i, filler) for i in range(int(args[0]))] + [
+                "Content-Length: 0", "Connection: close", "", ""]
+            return self.request.sendall("\r\n".join(lines).encode())
         if mode == "echo-range":
             return self.send_body(200, (range_header or "none").encode())
         return self.send_status(404)
