@@ -124,6 +124,7 @@ bool CHttpDownloadFile::Start() {
     } else if (pos == expectedSize_) {
         LOG_TRACE_PAIR(kLogError, kLogInfo, kLogSource, L"文件大小等于预计大小，下载已完成 %s pos:%lld", path,
                        signedPos);
+        ReleaseCurl();  // closes the file, so the owner may move it at once
         ReportOutcome(kHttpErrOk, 0);
         return false;
     } else if (pos > 0) {
