@@ -13,11 +13,12 @@ class AppContext {
 public:
     static AppContext& Instance();
 
-    // Starts the idle timer, main-thread dispatch and the HTTP tick timer.
+    // Starts the idle timer, main-thread dispatch, the 500 ms HTTP tick timer
+    // and the command and download engines (each with its worker thread).
     // Main thread, once, before the main window's native window exists.
     bool Start(CMainDlg* mainWindow);
-    // Undoes Start in reverse: dispatch first (dropping queued tasks), then
-    // the timers.
+    // Stops dispatch first (dropping queued tasks), then both engines,
+    // waiting for their worker threads, then the HTTP tick timer.
     bool Stop();
 
     CMainDlg* mainWindow = nullptr;
