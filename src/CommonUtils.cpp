@@ -79,8 +79,7 @@ std::wstring BrowseForFolder(HWND owner, const std::wstring& start) {
 }
 
 std::wstring FormatSize(uint64_t value) {
-    static const wchar_t* const kFormats[] = {L"%.0fB", L"%.2fKB", L"%.2fMB", L"%.2fGB",
-                                              L"%.2fTB"};
+    static const wchar_t* const kFormats[] = {L"%.0fB", L"%.2fKB", L"%.2fMB", L"%.2fGB", L"%.2fTB"};
     const double amount = static_cast<double>(value);
     int unit = 0;
     double divisor = 1.0;

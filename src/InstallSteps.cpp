@@ -152,8 +152,8 @@ void InstallJob::RunPackage() {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION processInfo = {};
-    if (!CreateProcessW(packagePath_.c_str(), arguments.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &processInfo)) {
+    if (!CreateProcessW(packagePath_.c_str(), arguments.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &processInfo)) {
         // A package that does not start installs nothing; the user is asked
         // to download it again instead of the installer closing as if done.
         ReportDamaged();
@@ -161,8 +161,8 @@ void InstallJob::RunPackage() {
     }
     Runtime::UniqueHandle process(processInfo.hProcess);
     Runtime::UniqueHandle thread(processInfo.hThread);
-    const bool launched = WaitAndLaunch(process.get());
-    PostMessageW(window_, launched ? WM_CLOSE : WM_PACKAGE_DAMAGED, 0, 0);
+    const bool installed = WaitAndLaunch(process.get());
+    PostMessageW(window_, installed ? WM_CLOSE : WM_PACKAGE_DAMAGED, 0, 0);
 }
 
 // Waits for the package and the install timer, starts the launcher and
@@ -177,9 +177,8 @@ bool InstallJob::WaitAndLaunch(HANDLE process) {
     const bool installed = PathFileExistsW(launcherPath.c_str()) != FALSE;
     if (installed) {
         const std::wstring arguments =
-            channel_ > 0
-                ? FormatString(L"%s -i \"%d\" -d", launcherPath.c_str(), channel_)
-                : std::wstring();
+            channel_ > 0 ? FormatString(L"%s -i \"%d\" -d", launcherPath.c_str(), channel_)
+                         : std::wstring();
         LaunchProcess(launcherPath, arguments);  // a launcher that fails to start is not retried
     }
     // A package that came beside the installer stays for the next run.

@@ -9,7 +9,9 @@ namespace {
 constexpr size_t kFileBlockSize = 1024;
 constexpr size_t kStreamBufferSize = 1 << 20;
 
-inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t RotateLeft(uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
 
 // Windows on x86 is little-endian, the byte order of the digest's words, so
 // a word is loaded as it lies (unaligned loads are fine there).
@@ -26,10 +28,17 @@ inline void StoreLittleEndian(unsigned char* p, uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-// The four round functions, written so that each needs few operations.
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+// The round functions of rounds 1, 3 and 4, each in few operations; round
+// 2 has its own step below.
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) {
+    return z ^ (x & (y ^ z));
+}
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ y ^ z;
+}
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) {
+    return y ^ (x | ~z);
+}
 
 // One step of a round: a = b + ((a + f(b, c, d) + x + ac) <<< s). The
 // message word and constant are added first, off the chain that waits for
@@ -52,7 +61,9 @@ inline void StepG(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, i
 
 }  // namespace
 
-MD5::MD5() { init(); }
+MD5::MD5() {
+    init();
+}
 
 MD5::MD5(FILE* file) {
     init();

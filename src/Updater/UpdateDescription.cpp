@@ -67,9 +67,9 @@ bool Store(const std::wstring& path, const std::wstring& text) {
         bytes += static_cast<char>((c >> 8) & 0xff);
     }
     DWORD written = 0;
-    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr) &&
-                    written == bytes.size() && FlushFileBuffers(file.get());
+    const bool ok =
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size() && FlushFileBuffers(file.get());
     file.reset();
     // A description cut short could lose its digest and let an unchecked
     // package through; no description is safer than part of one.
@@ -87,7 +87,9 @@ Values Read(const std::wstring& path) {
     return values;
 }
 
-int64_t ParseSize(const std::wstring& size) { return _wtoi64(size.c_str()); }
+int64_t ParseSize(const std::wstring& size) {
+    return _wtoi64(size.c_str());
+}
 
 std::wstring VersionForFileName(const std::wstring& version) {
     static const wchar_t kUnsafe[] = L"\\/:*?\"<>|";

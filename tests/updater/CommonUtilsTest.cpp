@@ -197,8 +197,8 @@ protected:
     static std::wstring SelectedItemText(HWND dialog) {
         HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
         if (!tree) return std::wstring();
-        HTREEITEM item = reinterpret_cast<HTREEITEM>(
-            SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        HTREEITEM item =
+            reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
         if (!item) return std::wstring();
         wchar_t text[MAX_PATH] = {};
         TVITEMW query = {};

@@ -113,7 +113,8 @@ protected:
     // Puts the package stand-in and a description into the package folder;
     // `mode` ("fail", "slow 1500") goes into its mode file.
     void PlacePackage(const char* mode = nullptr) {
-        ASSERT_TRUE(CopyFileW(BuiltProgram(L"kzinstaller.exe").c_str(), PackagePath().c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(BuiltProgram(L"kzinstaller.exe").c_str(), PackagePath().c_str(), FALSE));
         ASSERT_TRUE(testsupport::WriteFileBytes(DescriptionPath(), "\xFF\xFE"));
         if (mode) {
             ASSERT_TRUE(testsupport::WriteFileBytes(packageFolder + L"\\kzinstaller.mode", mode));
@@ -160,7 +161,9 @@ std::wstring UpperCase(std::wstring text) {
 }
 
 // The package stand-in's own digest, as the description would give it.
-std::wstring PackageDigest() { return AnsiToWide(FileDigest(BuiltProgram(L"kzinstaller.exe"))); }
+std::wstring PackageDigest() {
+    return AnsiToWide(FileDigest(BuiltProgram(L"kzinstaller.exe")));
+}
 
 enum class Digest { kNone, kLower, kUpper, kWrong };
 
@@ -178,7 +181,9 @@ struct InstallCase {
     bool descriptionLeft;
 };
 
-std::ostream& operator<<(std::ostream& out, const InstallCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const InstallCase& c) {
+    return out << c.name;
+}
 
 class InstallOutcome : public Installation, public testing::WithParamInterface<InstallCase> {};
 
@@ -190,10 +195,17 @@ TEST_P(InstallOutcome, FollowsThePackageAndItsDigest) {
         ASSERT_TRUE(testsupport::WriteFileBytes(DescriptionPath(), "\xFF\xFE"));
     }
     switch (c.digest) {
-        case Digest::kNone: break;
-        case Digest::kLower: steps.packageMd5 = PackageDigest(); break;
-        case Digest::kUpper: steps.packageMd5 = UpperCase(PackageDigest()); break;
-        case Digest::kWrong: steps.packageMd5 = L"0123456789abcdef0123456789abcdef"; break;
+        case Digest::kNone:
+            break;
+        case Digest::kLower:
+            steps.packageMd5 = PackageDigest();
+            break;
+        case Digest::kUpper:
+            steps.packageMd5 = UpperCase(PackageDigest());
+            break;
+        case Digest::kWrong:
+            steps.packageMd5 = L"0123456789abcdef0123456789abcdef";
+            break;
     }
     steps.sideBySide = c.sideBySide;
 
@@ -217,6 +229,7 @@ TEST_P(InstallOutcome, FollowsThePackageAndItsDigest) {
 constexpr UINT kClosed = WM_CLOSE;
 constexpr UINT kDamaged = WM_PACKAGE_DAMAGED;
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, InstallOutcome,
     testing::Values(
@@ -232,6 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
         InstallCase{"MissingWithoutDigest", false, nullptr, Digest::kNone, false, kDamaged, false, false, false, true},
         InstallCase{"PackageFails", true, "fail", Digest::kNone, false, kDamaged, true, false, false, false}),
     [](const testing::TestParamInfo<InstallCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(Installation, PassesTheChannelToTheLauncher) {
     PlacePackage();
@@ -260,8 +274,8 @@ TEST_F(Installation, WaitsForThePackageAndThenForTheInstallCounter) {
     EXPECT_FALSE(Exists(LauncherRecord()));
 
     steps.installTicks = kInstallTicksDone;
-    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return window.outcome() != 0; },
-                                               kOutcomeTimeoutMs));
+    ASSERT_TRUE(
+        testsupport::PumpMessagesUntil([&] { return window.outcome() != 0; }, kOutcomeTimeoutMs));
     EXPECT_EQ(kClosed, window.outcome());
     EXPECT_EQ(LauncherPath() + L" -i \"2\" -d", ReadRecord(LauncherRecord()));
     EXPECT_GT(window.installTimerTicks(), 0) << "the install timer runs on the window";
@@ -272,7 +286,8 @@ class InstalledLauncher : public testing::Test {
 protected:
     void SetUp() override {
         launcher = temp.File(L"VelmoraLauncher.exe");
-        ASSERT_TRUE(CopyFileW(BuiltProgram(L"VelmoraLauncher.exe").c_str(), launcher.c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(BuiltProgram(L"VelmoraLauncher.exe").c_str(), launcher.c_str(), FALSE));
     }
 
     std::wstring LaunchAndRead(CInstallSteps& steps) {
@@ -283,13 +298,15 @@ protected:
         testsupport::PumpMessagesUntil(
             [&] { return !(bytes = testsupport::ReadFileBytes(record)).empty(); }, 30000);
         const std::wstring commandLine = Utf8ToWide(bytes);
-        testsupport::PumpMessagesUntil([&] {
-            HANDLE probe = CreateFileW(launcher.c_str(), GENERIC_READ | DELETE, 0, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-            if (probe == INVALID_HANDLE_VALUE) return false;
-            CloseHandle(probe);
-            return true;
-        }, 10000);
+        testsupport::PumpMessagesUntil(
+            [&] {
+                HANDLE probe = CreateFileW(launcher.c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+                if (probe == INVALID_HANDLE_VALUE) return false;
+                CloseHandle(probe);
+                return true;
+            },
+            10000);
         return commandLine;
     }
 

@@ -41,7 +41,8 @@ void WriteRegistry(DWORD type, const void* data, DWORD bytes) {
 }
 
 void WriteRegistryString(const std::wstring& folder) {
-    WriteRegistry(REG_SZ, folder.c_str(), static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    WriteRegistry(REG_SZ, folder.c_str(),
+                  static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
 }
 
 class LauncherDiscovery : public testing::Test {
@@ -124,7 +125,8 @@ TEST_F(LauncherDiscovery, IgnoresUnusableRegistryValues) {
         {"missing folder", REG_SZ, missing.c_str(),
          static_cast<DWORD>((missing.size() + 1) * sizeof(wchar_t))},
         {"empty", REG_SZ, L"", sizeof(wchar_t)},
-        {"4096 bytes", REG_SZ, tooLong.c_str(), static_cast<DWORD>(tooLong.size() * sizeof(wchar_t))},
+        {"4096 bytes", REG_SZ, tooLong.c_str(),
+         static_cast<DWORD>(tooLong.size() * sizeof(wchar_t))},
         {"too long", REG_SZ, tooLong.c_str(),
          static_cast<DWORD>((tooLong.size() + 1) * sizeof(wchar_t))},
     };

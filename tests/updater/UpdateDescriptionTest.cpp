@@ -143,9 +143,15 @@ TEST(DescriptionSize, FollowsTheDecimalConversionRules) {
         const wchar_t* text;
         int64_t size;
     } cases[] = {
-        {L"", 0},          {L"12abc", 12},    {L"-5", -5},        {L"abc", 0},
-        {L"  42", 42},     {L"+7", 7},        {L"1234567", 1234567},
-        {L"8589934592", 8589934592LL},        {L"9223372036854775807", INT64_MAX},
+        {L"", 0},
+        {L"12abc", 12},
+        {L"-5", -5},
+        {L"abc", 0},
+        {L"  42", 42},
+        {L"+7", 7},
+        {L"1234567", 1234567},
+        {L"8589934592", 8589934592LL},
+        {L"9223372036854775807", INT64_MAX},
     };
     for (const Case& c : cases) EXPECT_EQ(c.size, ud::ParseSize(c.text)) << c.text;
 }

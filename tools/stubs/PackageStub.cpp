@@ -78,8 +78,7 @@ bool UnpackLauncher(const std::wstring& folder) {
     HGLOBAL loaded = LoadResource(nullptr, resource);
     const void* data = loaded ? LockResource(loaded) : nullptr;
     const DWORD size = SizeofResource(nullptr, resource);
-    return data && size > 0 &&
-           stub::WriteWholeFile(folder + L"\\VelmoraLauncher.exe", data, size);
+    return data && size > 0 && stub::WriteWholeFile(folder + L"\\VelmoraLauncher.exe", data, size);
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ inline bool WriteWholeFile(const std::wstring& path, const void* data, DWORD siz
 // "<folder>\<name>.cmdline.txt" holds the command line, UTF-8.
 inline bool WriteCommandLineRecord(const std::wstring& folder, const std::wstring& name) {
     const wchar_t* commandLine = GetCommandLineW();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return false;
     std::string utf8(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, &utf8[0], length, nullptr, nullptr);
