@@ -53,8 +53,9 @@ public:
     // second.
     virtual void OnDownloadProgress(int64_t total, int64_t done, int64_t speed) = 0;
     // The package download ended. (0, 0): the package is in place, the text
-    // is empty. A failure of the download itself carries "安装失败"; a
-    // package that could not be put in place gives (3, -1) and no text.
+    // is empty. A failed download carries "安装失败" (one that could not
+    // even start gives (3, -1)); a downloaded package that could not be put
+    // in place gives (3, -1) and no text.
     virtual void OnDownloadFinished(int errType, int code, const std::wstring& text) = 0;
     virtual void Reserved5(int, int, int) {}
     virtual void Reserved6(int) {}
