@@ -20,13 +20,6 @@ constexpr DWORD kModulePathMax = 32768;
 // BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE
 constexpr UINT kBrowseFlags = 0x51;
 
-// Frees an item list from the shell's allocator.
-struct ItemListTraits {
-    using Value = PIDLIST_ABSOLUTE;
-    static Value Invalid() { return nullptr; }
-    static void Close(Value list) { CoTaskMemFree(list); }
-};
-
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM item, LPARAM startFolder) {
     if (message == BFFM_INITIALIZED) {
         const wchar_t* start = reinterpret_cast<const wchar_t*>(startFolder);
@@ -68,7 +61,7 @@ std::wstring BrowseForFolder(HWND owner, const std::wstring& start) {
     info.ulFlags = kBrowseFlags;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(start.c_str());
-    Runtime::UniqueResource<ItemListTraits> chosen(SHBrowseForFolderW(&info));
+    Runtime::UniqueItemList chosen(SHBrowseForFolderW(&info));
     if (!chosen) return std::wstring();
     wchar_t path[MAX_PATH];
     if (!SHGetPathFromIDListW(chosen.get(), path)) return std::wstring();
@@ -146,9 +139,8 @@ int64_t FileSize64(const std::wstring& path) {
     }
     // A file that others hold open without read sharing is still listed.
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    FindClose(search);
+    Runtime::UniqueFindHandle search(FindFirstFileW(path.c_str(), &found));
+    if (!search) return -1;
     return static_cast<int64_t>((uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
 }
 

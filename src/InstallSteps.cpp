@@ -29,18 +29,6 @@ constexpr DWORD kIniValueLength = 2048;
 constexpr DWORD kRegistryValueBytes = 0x1000;
 constexpr DWORD kTickPollMs = 10;
 
-struct RegistryKeyTraits {
-    using Value = HKEY;
-    static Value Invalid() { return nullptr; }
-    static void Close(Value key) { RegCloseKey(key); }
-};
-
-struct ItemListTraits {
-    using Value = PIDLIST_ABSOLUTE;
-    static Value Invalid() { return nullptr; }
-    static void Close(Value list) { CoTaskMemFree(list); }
-};
-
 // COM for the shell call below, undone only when it was done here.
 class ComScope {
 public:
@@ -71,7 +59,7 @@ std::wstring CommonAppDataFolder() {
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_APPDATA, &list))) {
         return std::wstring();
     }
-    Runtime::UniqueResource<ItemListTraits> owned(list);
+    Runtime::UniqueItemList owned(list);
     wchar_t path[MAX_PATH];
     if (!SHGetPathFromIDListW(owned.get(), path)) return std::wstring();
     return path;
@@ -215,7 +203,7 @@ bool CInstallSteps::FindInstalledLauncher() {
         ERROR_SUCCESS) {
         return false;
     }
-    Runtime::UniqueResource<RegistryKeyTraits> key(rawKey);
+    Runtime::UniqueRegistryKey key(rawKey);
     const std::wstring folder = ReadRegistryString(key.get(), kLauncherRegistryValue);
     if (folder.empty() || !PathFileExistsW(folder.c_str())) return false;
     // The folder is a good proposal even when the launcher has gone.

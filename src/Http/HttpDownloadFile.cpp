@@ -30,12 +30,6 @@ std::map<uintptr_t, CHttpDownloadFile*>& Resolutions() {
 }
 uintptr_t g_lastTicket = 0;
 
-struct FindHandleTraits {
-    using Value = HANDLE;
-    static Value Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Value h) { FindClose(h); }
-};
-
 bool IsHostChar(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'.';
 }
@@ -57,7 +51,7 @@ int64_t LocalFileSize(const std::wstring& path) {
     LARGE_INTEGER size = {};
     if (file && GetFileSizeEx(file.get(), &size)) return size.QuadPart;
     WIN32_FIND_DATAW found;
-    Runtime::UniqueResource<FindHandleTraits> search(FindFirstFileW(path.c_str(), &found));
+    Runtime::UniqueFindHandle search(FindFirstFileW(path.c_str(), &found));
     if (!search) return -1;
     return static_cast<int64_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
 }

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
+#include <shtypes.h>
 
 #include <utility>
 
@@ -58,7 +60,30 @@ struct FileHandleTraits {
     static void Close(Value h) { ::CloseHandle(h); }
 };
 
+// Searches from FindFirstFileW.
+struct FindHandleTraits {
+    using Value = HANDLE;
+    static Value Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Value h) { ::FindClose(h); }
+};
+
+struct RegistryKeyTraits {
+    using Value = HKEY;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value key) { ::RegCloseKey(key); }
+};
+
+// Item lists the shell allocates (folder locations, browse results).
+struct ItemListTraits {
+    using Value = PIDLIST_ABSOLUTE;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value list) { ::CoTaskMemFree(list); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
+using UniqueItemList = UniqueResource<ItemListTraits>;
 
 }  // namespace Runtime
