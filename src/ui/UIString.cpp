@@ -197,7 +197,8 @@ int UIString::FormatShort(const wchar_t* format, ...) {
     va_start(args, format);
     int result = _vsnwprintf(buffer, kShortFormatUnits - 1, format, args);
     va_end(args);
-    Assign(buffer);
+    // The text is bounded by the buffer; saying so keeps the copy provably in range.
+    Assign(buffer, static_cast<int>(wcsnlen(buffer, kShortFormatUnits - 1)));
     return result;
 }
 
