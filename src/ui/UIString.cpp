@@ -197,8 +197,11 @@ int UIString::FormatShort(const wchar_t* format, ...) {
     va_start(args, format);
     int result = _vsnwprintf(buffer, kShortFormatUnits - 1, format, args);
     va_end(args);
-    // The text is bounded by the buffer; saying so keeps the copy provably in range.
-    Assign(buffer, static_cast<int>(wcsnlen(buffer, kShortFormatUnits - 1)));
+    // A short text always fits the inline buffer.
+    static_assert(kShortFormatUnits <= kInlineUnits, "short formats stay inline");
+    UseInline();
+    length_ = static_cast<int>(wcslen(buffer));
+    wmemcpy(inline_, buffer, static_cast<size_t>(length_) + 1);
     return result;
 }
 
