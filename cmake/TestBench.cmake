@@ -2,11 +2,7 @@
 # build folder, with one wineserver and one virtual X display for the whole
 # run. Two fixture tests start and stop them, so a plain `ctest` works and
 # leaves nothing running.
-set(TESTBENCH_DIR ${CMAKE_BINARY_DIR}/testbench)
 set(TESTBENCH_SCRIPT ${CMAKE_SOURCE_DIR}/tests/bench/testbench)
-configure_file(${CMAKE_SOURCE_DIR}/tests/bench/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                WORLD_READ WORLD_EXECUTE)
 # Test programs run through the wrapper, which sets the prefix and display.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
