@@ -3,9 +3,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <cstdio>
 #include <vector>
 
+#include "Runtime/FileSize.h"
 #include "Runtime/Logger.h"
 #include "Runtime/StringUtils.h"
 #include "Runtime/WinHandle.h"
@@ -129,20 +129,7 @@ bool MoveFileReplace(const std::wstring& from, const std::wstring& to) {
     return false;
 }
 
-int64_t FileSize64(const std::wstring& path) {
-    // Binary mode, so the end position is the byte count.
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        int64_t size = -1;
-        if (_fseeki64(file, 0, SEEK_END) == 0) size = _ftelli64(file);
-        fclose(file);
-        if (size >= 0) return size;
-    }
-    // A file that others hold open without read sharing is still listed.
-    WIN32_FIND_DATAW found;
-    Runtime::UniqueFindHandle search(FindFirstFileW(path.c_str(), &found));
-    if (!search) return -1;
-    return static_cast<int64_t>((uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
-}
+int64_t FileSize64(const std::wstring& path) { return LocalFileSize(path); }
 
 std::wstring ParentFolder(const std::wstring& path) {
     if (path.empty()) return std::wstring();

@@ -7,6 +7,7 @@
 #include "Http/DownloadWriteFile.h"
 #include "Http/HttpEngines.h"
 #include "Http/HttpMgr.h"
+#include "Runtime/FileSize.h"
 #include "Runtime/Logger.h"
 #include "Runtime/MainThreadDispatch.h"
 #include "Runtime/StringUtils.h"
@@ -42,18 +43,6 @@ std::wstring HostFromUrl(const std::wstring& url) {
     size_t end = begin;
     while (end < url.size() && IsHostChar(url[end])) ++end;
     return url.substr(begin, end - begin);
-}
-
-int64_t LocalFileSize(const std::wstring& path) {
-    Runtime::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (file && GetFileSizeEx(file.get(), &size)) return size.QuadPart;
-    WIN32_FIND_DATAW found;
-    Runtime::UniqueFindHandle search(FindFirstFileW(path.c_str(), &found));
-    if (!search) return -1;
-    return static_cast<int64_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
 }
 
 CHttpDownloadFile::CHttpDownloadFile() : CHttpBase(DownloadEngineWorkshop(), nullptr) {}

@@ -91,6 +91,3 @@ private:
 // The host of a URL: the text after the first "://" (the whole URL without
 // one) up to the first character that is not an ASCII letter, digit or ".".
 std::wstring HostFromUrl(const std::wstring& url);
-
-// The size of a local file, -1 when it cannot be found.
-int64_t LocalFileSize(const std::wstring& path);

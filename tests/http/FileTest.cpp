@@ -5,8 +5,8 @@
 
 #include "Http/DownloadWriteFile.h"
 #include "Http/FileEx.h"
-#include "Http/HttpDownloadFile.h"
 #include "Http/HttpErrors.h"
+#include "Runtime/FileSize.h"
 #include "TestSupport.h"
 
 using testsupport::ReadFileBytes;
