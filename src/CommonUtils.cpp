@@ -90,6 +90,12 @@ std::wstring FormatSize(uint64_t value) {
 
 DWORD LaunchProcess(const std::wstring& program, const std::wstring& commandLine,
                     PROCESS_INFORMATION* out) {
+    Runtime::UniqueHandle process;
+    return StartProcess(program, commandLine, process, out);
+}
+
+DWORD StartProcess(const std::wstring& program, const std::wstring& commandLine,
+                   Runtime::UniqueHandle& process, PROCESS_INFORMATION* out) {
     // CreateProcessW may write into the command line, so it gets a copy.
     std::vector<wchar_t> arguments(commandLine.begin(), commandLine.end());
     arguments.push_back(L'\0');
@@ -100,7 +106,7 @@ DWORD LaunchProcess(const std::wstring& program, const std::wstring& commandLine
                         nullptr, &startup, &info)) {
         return GetLastError();
     }
-    Runtime::UniqueHandle process(info.hProcess);
+    process.reset(info.hProcess);
     Runtime::UniqueHandle thread(info.hThread);
     if (out) *out = info;
     return 0;

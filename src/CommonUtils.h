@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Runtime/WinHandle.h"
+
 // The folder of the running program, without a trailing backslash; empty
 // when it cannot be found (a later call tries again). Main thread.
 std::wstring ModuleFolder();
@@ -25,6 +27,10 @@ std::wstring FormatSize(uint64_t value);
 // The handles in `out` (when given) are already closed.
 DWORD LaunchProcess(const std::wstring& program, const std::wstring& commandLine,
                     PROCESS_INFORMATION* out = nullptr);
+// The same start for a caller that waits for the process: its handle goes
+// to `process` (the thread handle is closed).
+DWORD StartProcess(const std::wstring& program, const std::wstring& commandLine,
+                   Runtime::UniqueHandle& process, PROCESS_INFORMATION* out = nullptr);
 
 // Creates the folder and its missing parents; true when it exists after.
 bool CreateDir(const std::wstring& folder);

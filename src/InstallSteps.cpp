@@ -25,6 +25,8 @@ constexpr wchar_t kLauncherIniKey[] = L"InstallPath";
 constexpr char kLauncherRegistryKey[] = "SOFTWARE\\VelmoraLauncher";
 constexpr wchar_t kLauncherRegistryValue[] = L"InstPath";
 constexpr wchar_t kDefaultFolderTail[] = L"澜岳网络\\澜岳枫屿";
+// The launcher's command line from its path and the channel.
+constexpr wchar_t kLauncherCommandFormat[] = L"%s -i \"%d\" -d";
 constexpr DWORD kIniValueLength = 2048;
 constexpr DWORD kRegistryValueBytes = 0x1000;
 constexpr DWORD kTickPollMs = 10;
@@ -135,20 +137,13 @@ bool InstallJob::PackageMatchesDigest() const {
 void InstallJob::RunPackage() {
     const std::wstring commandLine = FormatString(L"%s /S \"/unpack=%s\" /launch=off",
                                                   packagePath_.c_str(), installFolder_.c_str());
-    std::vector<wchar_t> arguments(commandLine.begin(), commandLine.end());
-    arguments.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION processInfo = {};
-    if (!CreateProcessW(packagePath_.c_str(), arguments.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &processInfo)) {
+    Runtime::UniqueHandle process;
+    if (StartProcess(packagePath_, commandLine, process) != 0) {
         // A package that does not start installs nothing; the user is asked
         // to download it again instead of the installer closing as if done.
         ReportDamaged();
         return;
     }
-    Runtime::UniqueHandle process(processInfo.hProcess);
-    Runtime::UniqueHandle thread(processInfo.hThread);
     const bool installed = WaitAndLaunch(process.get());
     PostMessageW(window_, installed ? WM_CLOSE : WM_PACKAGE_DAMAGED, 0, 0);
 }
@@ -165,7 +160,7 @@ bool InstallJob::WaitAndLaunch(HANDLE process) {
     const bool installed = PathFileExistsW(launcherPath.c_str()) != FALSE;
     if (installed) {
         const std::wstring arguments =
-            channel_ > 0 ? FormatString(L"%s -i \"%d\" -d", launcherPath.c_str(), channel_)
+            channel_ > 0 ? FormatString(kLauncherCommandFormat, launcherPath.c_str(), channel_)
                          : std::wstring();
         LaunchProcess(launcherPath, arguments);  // a launcher that fails to start is not retried
     }
@@ -236,7 +231,7 @@ std::wstring CInstallSteps::DefaultInstallFolder() const {
 
 DWORD CInstallSteps::LaunchInstalledLauncher() {
     const std::wstring commandLine =
-        FormatString(L"%s -i \"%d\" -d", launcherExePath.c_str(), channel);
+        FormatString(kLauncherCommandFormat, launcherExePath.c_str(), channel);
     return LaunchProcess(launcherExePath, commandLine);
 }
 
