@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "Runtime/WinHandle.h"
+#include "ui/UIFileRead.h"
 #include "ui/UIZip.h"
 
 namespace SkinUI {
@@ -50,38 +50,35 @@ bool EnsureZipOpen() {
     return source.zip.OpenFile(ResourceFilePath(source.zipName));
 }
 
-enum class FileRead { Ok, CannotOpen, Empty, TooLarge, Short };
-
-FileRead ReadWholeFile(const wchar_t* path, DWORD limit, std::vector<BYTE>& bytes) {
-    Runtime::UniqueFileHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return FileRead::CannotOpen;
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(file.get(), &size)) return FileRead::CannotOpen;
-    if (size.QuadPart == 0) return FileRead::Empty;
-    if (size.QuadPart > limit) return FileRead::TooLarge;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size()) {
-        bytes.clear();
-        return FileRead::Short;
+// The text ReadSkinFile reports for a failed read; null for Ok.
+const wchar_t* FileReadError(FileRead result) {
+    switch (result) {
+    case FileRead::Ok: return nullptr;
+    case FileRead::CannotOpen: return kErrorOpeningFile;
+    case FileRead::Empty: return kFileIsEmpty;
+    case FileRead::TooLarge: return kFileTooLarge;
+    case FileRead::Short: return kCouldNotRead;
     }
-    return FileRead::Ok;
+    return kCouldNotRead;
 }
 
-bool ReadZipItem(const wchar_t* name, DWORD limit, std::vector<BYTE>& bytes) {
-    if (!EnsureZipOpen()) return false;
+// Reads an item of the archive of 1 to `limit` bytes; null, or the text of
+// what went wrong.
+const wchar_t* ReadZipItem(const wchar_t* name, DWORD limit, std::vector<BYTE>& bytes) {
+    bytes.clear();
+    if (!EnsureZipOpen()) return kErrorOpeningZip;
     const CSkinZip& zip = Source().zip;
-    int index = zip.FindItem(name);
-    DWORD size = zip.ItemSize(index);
-    if (index < 0 || size == 0 || size > limit) return false;
+    const int index = zip.FindItem(name);
+    if (index < 0) return kZipItemMissing;
+    const DWORD size = zip.ItemSize(index);
+    if (size == 0) return kFileIsEmpty;
+    if (size > limit) return kFileTooLarge;
     bytes.resize(size);
     if (zip.Unpack(index, bytes.data(), size) != kZipOk) {
         bytes.clear();
-        return false;
+        return kCouldNotUnzip;
     }
-    return true;
+    return nullptr;
 }
 
 bool ReadResourceBytes(const wchar_t* idText, const wchar_t* type, DWORD limit,
@@ -190,33 +187,11 @@ bool CSkinResources::ReadSkinFile(const wchar_t* name, std::vector<BYTE>& bytes,
     const wchar_t* failure = nullptr;
     bytes.clear();
     if (!Source().zipName.IsEmpty()) {
-        const CSkinZip& zip = Source().zip;
-        int index = -1;
-        if (!EnsureZipOpen()) {
-            failure = kErrorOpeningZip;
-        } else if ((index = zip.FindItem(name)) < 0) {
-            failure = kZipItemMissing;
-        } else if (zip.ItemSize(index) == 0) {
-            failure = kFileIsEmpty;
-        } else if (zip.ItemSize(index) > kMaxSkinFileBytes) {
-            failure = kFileTooLarge;
-        } else {
-            bytes.resize(zip.ItemSize(index));
-            if (zip.Unpack(index, bytes.data(), static_cast<DWORD>(bytes.size())) != kZipOk) {
-                bytes.clear();
-                failure = kCouldNotUnzip;
-            }
-        }
+        failure = ReadZipItem(name, kMaxSkinFileBytes, bytes);
     } else if (!name) {
         failure = kErrorOpeningFile;
     } else {
-        switch (ReadWholeFile(ResourceFilePath(name), kMaxSkinFileBytes, bytes)) {
-        case FileRead::Ok: break;
-        case FileRead::CannotOpen: failure = kErrorOpeningFile; break;
-        case FileRead::Empty: failure = kFileIsEmpty; break;
-        case FileRead::TooLarge: failure = kFileTooLarge; break;
-        case FileRead::Short: failure = kCouldNotRead; break;
-        }
+        failure = FileReadError(ReadWholeFile(ResourceFilePath(name), kMaxSkinFileBytes, bytes));
     }
     if (error) *error = failure;
     return failure == nullptr;
@@ -231,7 +206,7 @@ std::unique_ptr<SkinImage> CSkinResources::LoadSkinImage(const wchar_t* name,
     if (typed) {
         found = ReadResourceBytes(name, resourceType, kMaxImageFileBytes, bytes);
     } else if (!Source().zipName.IsEmpty()) {
-        found = ReadZipItem(name, kMaxImageFileBytes, bytes);
+        found = ReadZipItem(name, kMaxImageFileBytes, bytes) == nullptr;
     } else {
         found = ReadWholeFile(ResourceFilePath(name), kMaxImageFileBytes, bytes) == FileRead::Ok;
     }

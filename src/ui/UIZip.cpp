@@ -5,7 +5,7 @@
 #include <zlib.h>
 
 #include "Runtime/StringUtils.h"
-#include "Runtime/WinHandle.h"
+#include "ui/UIFileRead.h"
 
 namespace SkinUI {
 
@@ -36,20 +36,8 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 bool CSkinZip::OpenFile(const wchar_t* path) {
     Close();
     if (!path) return false;
-    Runtime::UniqueFileHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
-        size.QuadPart > kMaxArchiveBytes) {
-        return false;
-    }
-    std::vector<BYTE> bytes(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size()) {
-        return false;
-    }
+    std::vector<BYTE> bytes;
+    if (ReadWholeFile(path, kMaxArchiveBytes, bytes) != FileRead::Ok) return false;
     owned_ = std::move(bytes);
     data_ = owned_.data();
     size_ = owned_.size();
