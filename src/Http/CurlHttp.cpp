@@ -11,7 +11,7 @@ namespace {
 
 constexpr const wchar_t* kLogSource = L".\\Http\\CurlHttp";
 // Progress events are limited to one per this many milliseconds per
-// transfer and direction, so a fast link does not flood the main thread.
+// transfer, so a fast link does not flood the main thread.
 constexpr DWORD kReportIntervalMs = 100;
 // How much of a refused error body goes into the log.
 constexpr size_t kLoggedErrorBodyBytes = 1000;
@@ -25,43 +25,35 @@ std::wstring TrimHeaderText(const char* begin, const char* end) {
     return AnsiToWide(std::string(begin, end));
 }
 
-void DeliverDone(const CRefPtr<CCurlBase>& curl, CURLcode code) {
-    if (CurlListener* listener = curl->listener()) listener->OnCurlDone(curl.get(), code);
-}
-void DeliverRecv(const CRefPtr<CCurlBase>& curl, unsigned bytes) {
-    if (CurlListener* listener = curl->listener())
-        listener->OnCurlRecv(curl.get(), static_cast<int>(bytes));
-}
-void DeliverSend(const CRefPtr<CCurlBase>& curl, unsigned bytes) {
-    if (CurlListener* listener = curl->listener())
-        listener->OnCurlSend(curl.get(), static_cast<int>(bytes));
-}
-void DeliverHttpCode(const CRefPtr<CCurlBase>& curl, int status) {
-    if (CurlListener* listener = curl->listener()) listener->OnCurlHttpCode(curl.get(), status);
-}
-void DeliverRemoved(const CRefPtr<CCurlBase>& curl, int zero) {
-    if (CurlListener* listener = curl->listener()) listener->OnCurlRemoved(curl.get(), zero);
-}
-void DeliverAdded(const CRefPtr<CCurlBase>& curl, int zero) {
-    if (CurlListener* listener = curl->listener()) listener->OnCurlAdded(curl.get(), zero);
+// The main-thread end of every event: the listener's operation, when the
+// transfer has a listener.
+template <void (CurlListener::*Operation)(CCurlBase*, int), typename Value>
+void Deliver(const CRefPtr<CCurlBase>& curl, Value value) {
+    if (CurlListener* listener = curl->listener()) {
+        (listener->*Operation)(curl.get(), static_cast<int>(value));
+    }
 }
 
 }  // namespace
 
 void PostCurlDone(CCurlBase* curl, CURLcode code) {
-    RunOnMainThread(&DeliverDone, CRefPtr<CCurlBase>(curl), code);
+    RunOnMainThread(&Deliver<&CurlListener::OnCurlDone, CURLcode>, CRefPtr<CCurlBase>(curl), code);
 }
 void PostCurlRecv(CCurlBase* curl, unsigned bytes) {
-    RunOnMainThread(&DeliverRecv, CRefPtr<CCurlBase>(curl), bytes);
+    RunOnMainThread(&Deliver<&CurlListener::OnCurlRecv, unsigned>, CRefPtr<CCurlBase>(curl), bytes);
 }
 void PostCurlSend(CCurlBase* curl, unsigned bytes) {
-    RunOnMainThread(&DeliverSend, CRefPtr<CCurlBase>(curl), bytes);
+    RunOnMainThread(&Deliver<&CurlListener::OnCurlSend, unsigned>, CRefPtr<CCurlBase>(curl), bytes);
 }
 void PostCurlHttpCode(CCurlBase* curl, int status) {
-    RunOnMainThread(&DeliverHttpCode, CRefPtr<CCurlBase>(curl), status);
+    RunOnMainThread(&Deliver<&CurlListener::OnCurlHttpCode, int>, CRefPtr<CCurlBase>(curl), status);
 }
-void PostCurlRemoved(CCurlBase* curl) { RunOnMainThread(&DeliverRemoved, CRefPtr<CCurlBase>(curl), 0); }
-void PostCurlAdded(CCurlBase* curl) { RunOnMainThread(&DeliverAdded, CRefPtr<CCurlBase>(curl), 0); }
+void PostCurlRemoved(CCurlBase* curl) {
+    RunOnMainThread(&Deliver<&CurlListener::OnCurlRemoved, int>, CRefPtr<CCurlBase>(curl), 0);
+}
+void PostCurlAdded(CCurlBase* curl) {
+    RunOnMainThread(&Deliver<&CurlListener::OnCurlAdded, int>, CRefPtr<CCurlBase>(curl), 0);
+}
 
 // --- CCurlBase ---------------------------------------------------------------
 
@@ -100,22 +92,23 @@ size_t CCurlBase::ReadCallback(char* buffer, size_t size, size_t count, void* tr
     Runtime::CriticalSectionLock guard(self->lock_);
     if (!self->valid()) return 0;
     const size_t supplied = self->OnSendBody(buffer, size * count);
-    const DWORD now = GetTickCount();
-    if (self->reportProgress_ && now - self->lastReportTick_ > kReportIntervalMs) {
-        self->lastReportTick_ = now;
-        PostCurlSend(self, static_cast<unsigned>(supplied));
-    }
+    if (self->ReportDue()) PostCurlSend(self, static_cast<unsigned>(supplied));
     return supplied;
 }
 
 void CCurlBase::MaybeReportReceived(size_t accepted) {
     receivedSinceReport_ += accepted;
+    if (!ReportDue()) return;
+    PostCurlRecv(this, static_cast<unsigned>(receivedSinceReport_));
+    receivedSinceReport_ = 0;
+}
+
+bool CCurlBase::ReportDue() {
+    if (!reportProgress_) return false;
     const DWORD now = GetTickCount();
-    if (reportProgress_ && now - lastReportTick_ > kReportIntervalMs) {
-        lastReportTick_ = now;
-        PostCurlRecv(this, static_cast<unsigned>(receivedSinceReport_));
-        receivedSinceReport_ = 0;
-    }
+    if (now - lastReportTick_ <= kReportIntervalMs) return false;
+    lastReportTick_ = now;
+    return true;
 }
 
 // --- CCurlHttp ---------------------------------------------------------------

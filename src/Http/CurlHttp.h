@@ -77,8 +77,11 @@ protected:
     Runtime::CriticalSection& transferLock() { return lock_; }
 
 private:
-    // With the lock held: posts the received count when 100 ms have passed.
+    // With the lock held: posts the received count when a report is due.
     void MaybeReportReceived(size_t accepted);
+    // With the lock held: true, and the report clock restarted, when this
+    // transfer reports progress and its last report is over 100 ms old.
+    bool ReportDue();
 
     Http::UniqueEasyHandle easy_;
     CurlListener* const listener_;
