@@ -22,11 +22,7 @@ CCurlWorkshop::Queue::iterator FindByEasy(CCurlWorkshop::Queue& queue, CURL* eas
 CCurlWorkshop::~CCurlWorkshop() {
     // The thread must not outlive the multi handle it drives.
     Stop(INFINITE);
-    Runtime::CriticalSectionLock guard(lock_);
-    multi_.reset();
-    pendingAdd_.clear();
-    running_.clear();
-    pendingRemove_.clear();
+    Uninit();
 }
 
 void CCurlWorkshop::Init() {

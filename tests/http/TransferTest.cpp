@@ -139,6 +139,20 @@ TEST_F(Transfer, WithoutMultiHandleNothingIsQueued) {
     EXPECT_FALSE(idle.RemoveCurl(transfer));
 }
 
+// A workshop destroyed with a transfer still running takes the transfer out
+// of the multi handle and frees its easy handle before the multi handle goes.
+TEST_F(Transfer, DestroyedWorkshopFreesItsRunningTransfers) {
+    CRefPtr<CCurlHttp> transfer = Make(FaultUrl(token, L"stall"));
+    {
+        CCurlWorkshop other;
+        other.Init();
+        ASSERT_TRUE(other.Start());
+        ASSERT_TRUE(other.AddCurl(transfer));
+        ASSERT_TRUE(listener.WaitFor("added"));
+    }
+    EXPECT_EQ(nullptr, transfer->easy());
+}
+
 // A transfer the multi handle cannot take (here: one without an easy
 // handle) still ends with an outcome its task can act on.
 TEST_F(Transfer, RefusedTransferIsReportedAsFailed) {
