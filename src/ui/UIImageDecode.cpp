@@ -78,8 +78,7 @@ const SkinImage* CSkinImageCache::Find(const wchar_t* name) {
 
 const SkinImage* CSkinImageCache::FindOrLoad(const wchar_t* name, const wchar_t* resourceType,
                                              DWORD mask) {
-    if (const SkinImage* cached = Find(name)) return cached;
-    return Add(name, resourceType, mask);
+    return Add(name, resourceType, mask);  // a cached name keeps its image
 }
 
 const SkinImage* CSkinImageCache::Add(const wchar_t* name, const wchar_t* resourceType, DWORD mask) {
