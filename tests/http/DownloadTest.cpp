@@ -16,6 +16,7 @@
 #include "TestSupport.h"
 
 using namespace httptest;
+using testsupport::EnvironmentValue;
 
 namespace {
 
@@ -242,7 +243,8 @@ TEST_F(Download, StallIsEndedByTheLowSpeedLimitAndResumed) {
 // localhost resolves to 127.0.0.1, where nothing listens on the alternative
 // port; the spare DNS server answers 127.0.0.2, where nginx does.
 TEST_F(Download, SpareResolutionTriesTheResolvedAddresses) {
-    const std::wstring url = L"http://localhost:" + Env(L"HTTP_TEST_NGINX_ALT") + L"/small.bin";
+    const std::wstring url =
+        L"http://localhost:" + EnvironmentValue(L"HTTP_TEST_NGINX_ALT") + L"/small.bin";
     Run(url, kSmall.size());
     ASSERT_TRUE(recorder.WaitFinished(kFinishTimeoutMs));
     EXPECT_EQ(0, recorder.type);
@@ -352,8 +354,9 @@ TEST_F(Download, OwnerMayStopItsTaskInsideTheFinishCall) {
 // Stopping or destroying a task while its spare resolution runs: the
 // resolver is stopped and no result reaches the owner.
 TEST_F(Download, StoppedDuringSpareResolutionReportsNothing) {
-    const std::wstring answering = Env(L"INSTALLER_SPARE_DNS");
-    SetEnvironmentVariableW(L"INSTALLER_SPARE_DNS", Env(L"HTTP_TEST_DNS_SILENT").c_str());
+    const std::wstring answering = EnvironmentValue(L"INSTALLER_SPARE_DNS");
+    SetEnvironmentVariableW(L"INSTALLER_SPARE_DNS",
+                            EnvironmentValue(L"HTTP_TEST_DNS_SILENT").c_str());
     for (bool destroy : {false, true}) {
         SCOPED_TRACE(destroy ? "destroyed" : "stopped");
         const std::wstring caseToken = UniqueToken();

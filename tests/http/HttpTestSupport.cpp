@@ -15,6 +15,8 @@
 
 namespace httptest {
 
+using testsupport::EnvironmentValue;
+
 namespace {
 
 constexpr size_t kMaxRawAnswer = 1 << 20;
@@ -48,19 +50,17 @@ const ::testing::Environment* const g_environment =
 
 }  // namespace
 
-std::wstring Env(const wchar_t* name) {
-    wchar_t value[1024];
-    DWORD n = GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
-    return n > 0 && n < ARRAYSIZE(value) ? std::wstring(value, n) : std::wstring();
+std::wstring NginxUrl(const std::wstring& path) {
+    return L"http://" + EnvironmentValue(L"HTTP_TEST_NGINX") + L"/" + path;
 }
-
-std::wstring NginxUrl(const std::wstring& path) { return L"http://" + Env(L"HTTP_TEST_NGINX") + L"/" + path; }
 
 std::wstring FaultUrl(const std::wstring& token, const std::wstring& rest) {
-    return L"http://" + Env(L"HTTP_TEST_FAULT") + L"/" + token + L"/" + rest;
+    return L"http://" + EnvironmentValue(L"HTTP_TEST_FAULT") + L"/" + token + L"/" + rest;
 }
 
-std::wstring DataPath(const std::wstring& name) { return Env(L"HTTP_TEST_DATA") + L"\\" + name; }
+std::wstring DataPath(const std::wstring& name) {
+    return EnvironmentValue(L"HTTP_TEST_DATA") + L"\\" + name;
+}
 
 std::string DataBytes(const std::wstring& name) { return testsupport::ReadFileBytes(DataPath(name)); }
 
@@ -89,7 +89,8 @@ std::string RawGet(const std::wstring& hostPort, const std::string& path) {
 
 std::vector<LoggedRequest> FaultLog(const std::wstring& token) {
     std::vector<LoggedRequest> lines;
-    std::istringstream text(RawGet(Env(L"HTTP_TEST_FAULT"), "/log/" + WideToAnsi(token)));
+    std::istringstream text(
+        RawGet(EnvironmentValue(L"HTTP_TEST_FAULT"), "/log/" + WideToAnsi(token)));
     LoggedRequest line;
     while (text >> line.what >> line.range >> line.ms) lines.push_back(line);
     return lines;
@@ -97,7 +98,7 @@ std::vector<LoggedRequest> FaultLog(const std::wstring& token) {
 
 std::vector<std::string> NginxLog(const std::string& uri) {
     std::vector<std::string> lines;
-    std::istringstream text(testsupport::ReadFileBytes(Env(L"HTTP_TEST_NGINX_LOG")));
+    std::istringstream text(testsupport::ReadFileBytes(EnvironmentValue(L"HTTP_TEST_NGINX_LOG")));
     std::string line;
     while (std::getline(text, line))
         if (line.compare(0, uri.size() + 1, uri + " ") == 0) lines.push_back(line);

@@ -11,9 +11,6 @@
 
 namespace httptest {
 
-// An environment variable the wrapper sets; empty when missing.
-std::wstring Env(const wchar_t* name);
-
 // "http://127.0.0.1:PORT/" + path, on nginx or on the fault server.
 std::wstring NginxUrl(const std::wstring& path);
 std::wstring FaultUrl(const std::wstring& token, const std::wstring& rest);

@@ -69,12 +69,8 @@ TEST(SimpleThread, ThreadThatEndsByItselfCanStartAgain) {
 }
 
 TEST(SimpleThread, StopKillsAThreadThatIgnoresTheRequestAndLogsIt) {
-    testsupport::TempFolder folder;
-    const std::wstring logPath = folder.File(L"log.bin");
-    FILE* stream = _wfopen(logPath.c_str(), L"wb");
-    ASSERT_NE(nullptr, stream);
-    FileLogger::Instance().SetOptions(std::make_unique<LogOptions>());
-    FileLogger::Instance().SetStream(stream);
+    testsupport::FileLogCapture log;
+    ASSERT_TRUE(log.capturing());
 
     CountingThread thread(CountingThread::Mode::IgnoreStop);
     ASSERT_TRUE(thread.Start());
@@ -85,11 +81,7 @@ TEST(SimpleThread, StopKillsAThreadThatIgnoresTheRequestAndLogsIt) {
     EXPECT_GE(GetTickCount() - before, 150u);
     EXPECT_FALSE(thread.IsRunning());
 
-    FileLogger::Instance().SetOptions(nullptr);
-    FileLogger::Instance().SetStream(nullptr);
-    fclose(stream);
-    std::string bytes = testsupport::ReadFileBytes(logPath);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring text = log.Finish();
     const std::wstring expected = L"[ERRO][.\\Runtime\\SimpleThread:";
     EXPECT_EQ(0u, text.find(expected)) << WideToUtf8(text);
     const std::wstring message =

@@ -3,6 +3,9 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <memory>
+
+#include "Runtime/Logger.h"
 
 namespace testsupport {
 
@@ -68,6 +71,57 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     if (!f) return false;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
+}
+
+std::string WaitForFileBytes(const std::wstring& path, DWORD timeoutMs) {
+    std::string bytes;
+    PumpMessagesUntil([&] { return !(bytes = ReadFileBytes(path)).empty(); }, timeoutMs);
+    return bytes;
+}
+
+bool DeleteFileWhenFree(const std::wstring& path, DWORD timeoutMs) {
+    return PumpMessagesUntil([&] { return DeleteFileW(path.c_str()) != FALSE; }, timeoutMs);
+}
+
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Utf16LeBytes(const std::wstring& text) {
+    std::string bytes;
+    bytes.reserve(2 * text.size());
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xff);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    wchar_t value[4096];
+    const DWORD n = GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
+    return n > 0 && n < ARRAYSIZE(value) ? std::wstring(value, n) : std::wstring();
+}
+
+FileLogCapture::FileLogCapture() {
+    stream_ = _wfopen(folder_.File(L"log.bin").c_str(), L"wb");
+    if (!stream_) return;
+    FileLogger::Instance().SetOptions(std::make_unique<LogOptions>());
+    FileLogger::Instance().SetStream(stream_);
+}
+
+FileLogCapture::~FileLogCapture() {
+    Finish();
+}
+
+std::wstring FileLogCapture::Finish() {
+    if (!stream_) return std::wstring();
+    FileLogger::Instance().SetStream(nullptr);
+    FileLogger::Instance().SetOptions(nullptr);
+    fclose(stream_);
+    stream_ = nullptr;
+    const std::string bytes = ReadFileBytes(folder_.File(L"log.bin"));
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
 }  // namespace testsupport

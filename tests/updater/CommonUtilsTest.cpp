@@ -125,7 +125,7 @@ TEST_F(FileHelpers, FileSize64) {
 TEST_F(FileHelpers, CreateDirMakesMissingParents) {
     const std::wstring deep = folder.File(L"a\\b\\澜岳枫屿");
     EXPECT_TRUE(CreateDir(deep));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(deep.c_str()));
+    EXPECT_TRUE(testsupport::PathExists(deep));
     EXPECT_TRUE(CreateDir(deep)) << "an existing folder is fine";
     EXPECT_FALSE(CreateDir(L""));
     EXPECT_FALSE(CreateDir(L"relative\\folder"));
@@ -140,13 +140,12 @@ TEST_F(FileHelpers, LaunchProcessStartsTheProgramWithTheCommandLine) {
     ASSERT_EQ(0u, LaunchProcess(launcher, commandLine, &info));
     EXPECT_NE(0u, info.dwProcessId);
 
-    const std::wstring record = folder.File(L"VelmoraLauncher.cmdline.txt");
-    std::string bytes;  // the launcher's rename may hold the record for a moment
-    testsupport::PumpMessagesUntil(
-        [&] { return !(bytes = testsupport::ReadFileBytes(record)).empty(); }, 30000);
-    EXPECT_EQ(commandLine, Utf8ToWide(bytes));
+    // The launcher's rename may hold the record for a moment.
+    const std::string record =
+        testsupport::WaitForFileBytes(folder.File(L"VelmoraLauncher.cmdline.txt"), 30000);
+    EXPECT_EQ(commandLine, Utf8ToWide(record));
     // Let the launcher finish before its folder goes.
-    testsupport::PumpMessagesUntil([&] { return DeleteFileW(launcher.c_str()) != FALSE; }, 10000);
+    testsupport::DeleteFileWhenFree(launcher, 10000);
 }
 
 TEST_F(FileHelpers, LaunchProcessReturnsTheErrorCode) {

@@ -21,26 +21,19 @@ namespace {
 
 constexpr DWORD kHandshakeTimeoutMs = 60000;
 
-std::wstring Variable(const wchar_t* name) {
-    wchar_t value[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::wstring(value, n) : std::wstring();
-}
-
 bool Signal(const std::wstring& sync, const wchar_t* name) {
     return testsupport::WriteFileBytes(sync + L"\\" + name, "");
 }
 
 bool AwaitSignal(const std::wstring& sync, const wchar_t* name) {
     const std::wstring path = sync + L"\\" + name;
-    return testsupport::PumpMessagesUntil(
-        [&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
-        kHandshakeTimeoutMs);
+    return testsupport::PumpMessagesUntil([&] { return testsupport::PathExists(path); },
+                                          kHandshakeTimeoutMs);
 }
 
 TEST(DefaultFolder, FollowsTheDriveLayout) {
-    const std::wstring sync = Variable(L"DRIVE_SYNC_DIR");
-    const std::wstring drive = Variable(L"EXPECT_DEFAULT_DRIVE");
+    const std::wstring sync = testsupport::EnvironmentValue(L"DRIVE_SYNC_DIR");
+    const std::wstring drive = testsupport::EnvironmentValue(L"EXPECT_DEFAULT_DRIVE");
     if (sync.empty() || drive.empty()) GTEST_SKIP() << "runs under with-drive-layout";
     const std::wstring expected = drive == L"none" ? L"" : drive + L":\\澜岳网络\\澜岳枫屿";
 

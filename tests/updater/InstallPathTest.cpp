@@ -12,6 +12,7 @@
 
 #include "HttpTestSupport.h"
 #include "InstallSteps.h"
+#include "InstallTestSupport.h"
 #include "Runtime/StringUtils.h"
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
@@ -19,52 +20,14 @@
 
 using namespace httptest;
 using namespace updatetest;
+using installtest::PlayInstallTimer;
+using installtest::ReadRecord;
+using installtest::StepsWindow;
+using testsupport::PathExists;
 
 namespace {
 
 constexpr DWORD kOutcomeTimeoutMs = 90000;
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Stands in for the main window: records how the install steps end (their
-// WM_CLOSE or WM_PACKAGE_DAMAGED) and swallows the install timer.
-class StepsWindow {
-public:
-    StepsWindow() {
-        static const ATOM windowClass = [] {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = Procedure;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"InstallPathTestWindow";
-            return RegisterClassW(&wc);
-        }();
-        hwnd_ = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", WS_OVERLAPPED, 0, 0, 10, 10,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~StepsWindow() { DestroyWindow(hwnd_); }
-    StepsWindow(const StepsWindow&) = delete;
-    StepsWindow& operator=(const StepsWindow&) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-    UINT outcome() const { return outcome_; }
-
-private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<StepsWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self && (message == WM_CLOSE || message == WM_PACKAGE_DAMAGED)) {
-            if (!self->outcome_) self->outcome_ = message;
-            return 0;
-        }
-        if (message == WM_TIMER && wParam == kInstallTimerId) return 0;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-
-    HWND hwnd_ = nullptr;
-    UINT outcome_ = 0;
-};
 
 // Hands the digest and version on to the install steps and starts them
 // once the package is in place, as the main window does.
@@ -109,10 +72,7 @@ protected:
         SetEnvironmentVariableW(L"INSTALLER_UPDATE_URLS", nullptr);
         // A launcher still running keeps its file; give it time to end so
         // the folder can go.
-        if (Exists(LauncherRecord())) {
-            testsupport::PumpMessagesUntil(
-                [&] { return DeleteFileW(LauncherPath().c_str()) != FALSE; }, 10000);
-        }
+        if (PathExists(LauncherRecord())) testsupport::DeleteFileWhenFree(LauncherPath(), 10000);
     }
 
     // Serves the package stand-in and a description of it; returns the
@@ -130,29 +90,13 @@ protected:
         return NginxUrl(descriptionName);
     }
 
-    // Runs the module and then the install steps, playing the install timer:
-    // it holds at 0 while the package runs and jumps to its end once the
-    // package has exited. Returns how the steps ended.
+    // Runs the module and then the install steps, playing the install
+    // timer. Returns how the steps ended.
     UINT Install(const std::wstring& descriptionUrl) {
         SetDescriptionUrls(descriptionUrl, FaultUrl(token, L"status/404"));
         module = std::make_unique<CUpdateModule>(packageFolder, &listener);
         EXPECT_TRUE(module->Start());
-        testsupport::PumpMessagesUntil(
-            [&] {
-                if (steps.installerExited) steps.installTicks = kInstallTicksDone;
-                return window.outcome() != 0;
-            },
-            kOutcomeTimeoutMs);
-        return window.outcome();
-    }
-
-    // A stand-in's record; it is never empty, and may be held for a moment
-    // by the rename that put it in place.
-    std::wstring ReadRecord(const std::wstring& path) {
-        std::string bytes;
-        testsupport::PumpMessagesUntil(
-            [&] { return !(bytes = testsupport::ReadFileBytes(path)).empty(); }, 30000);
-        return Utf8ToWide(bytes);
+        return PlayInstallTimer(steps, window, kOutcomeTimeoutMs);
     }
 
     std::wstring PackagePath() const { return packageFolder + L"\\kzinstaller.exe"; }
@@ -187,9 +131,9 @@ TEST_P(InstallPath, DownloadsVerifiesRunsLaunchesAndCleansUp) {
               ReadRecord(PackageRecord()));
     EXPECT_EQ(LauncherPath() + L" -i \"2\" -d", ReadRecord(LauncherRecord()))
         << "no channel given: the default channel 2";
-    EXPECT_EQ(c.packageLeft, Exists(PackagePath()));
-    EXPECT_FALSE(Exists(packageFolder + L"\\kzinstall.ini"));
-    EXPECT_FALSE(Exists(packageFolder + L"\\kzinstaller_1.0.3.tmp"));
+    EXPECT_EQ(c.packageLeft, PathExists(PackagePath()));
+    EXPECT_FALSE(PathExists(packageFolder + L"\\kzinstall.ini"));
+    EXPECT_FALSE(PathExists(packageFolder + L"\\kzinstaller_1.0.3.tmp"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, InstallPath,

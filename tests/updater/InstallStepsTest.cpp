@@ -8,62 +8,20 @@
 
 #include "CommonUtils.h"
 #include "InstallSteps.h"
+#include "InstallTestSupport.h"
 #include "Runtime/StringUtils.h"
 #include "Runtime/WinHandle.h"
 #include "TestSupport.h"
 #include "Updater/MD5.h"
 
+using installtest::PlayInstallTimer;
+using installtest::ReadRecord;
+using installtest::StepsWindow;
+using testsupport::PathExists;
+
 namespace {
 
 constexpr DWORD kOutcomeTimeoutMs = 60000;
-
-// A plain hidden window standing in for the main window: it records the
-// messages the install steps send it and closes only when the test ends.
-class RecordingWindow {
-public:
-    RecordingWindow() {
-        static const ATOM windowClass = [] {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = Procedure;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"InstallStepsTestWindow";
-            return RegisterClassW(&wc);
-        }();
-        hwnd_ = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", WS_OVERLAPPED, 0, 0, 10, 10,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    }
-    ~RecordingWindow() { DestroyWindow(hwnd_); }
-    RecordingWindow(const RecordingWindow&) = delete;
-    RecordingWindow& operator=(const RecordingWindow&) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-    // WM_CLOSE or WM_PACKAGE_DAMAGED, whichever came first; 0 before that.
-    UINT outcome() const { return outcome_; }
-    int installTimerTicks() const { return installTimerTicks_; }
-
-private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self && (message == WM_CLOSE || message == WM_PACKAGE_DAMAGED)) {
-            if (!self->outcome_) self->outcome_ = message;
-            return 0;
-        }
-        if (self && message == WM_TIMER && wParam == kInstallTimerId) {
-            ++self->installTimerTicks_;
-            return 0;
-        }
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-
-    HWND hwnd_ = nullptr;
-    UINT outcome_ = 0;
-    int installTimerTicks_ = 0;
-};
 
 std::wstring BuiltProgram(const wchar_t* name) {
     return testsupport::ProgramFolder() + L"\\" + name;
@@ -74,10 +32,6 @@ std::string FileDigest(const std::wstring& path) {
     if (!file) return std::string();
     MD5 digest(file);
     return digest.hex_digest();
-}
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // One installation in a folder of its own: the package folder holds the
@@ -97,10 +51,7 @@ protected:
     void TearDown() override {
         // A launcher still running keeps its file; give it time to end so
         // the folder can go.
-        if (Exists(LauncherRecord())) {
-            testsupport::PumpMessagesUntil(
-                [&] { return DeleteFileW(LauncherPath().c_str()) != FALSE; }, 10000);
-        }
+        if (PathExists(LauncherRecord())) testsupport::DeleteFileWhenFree(LauncherPath(), 10000);
         KillTimer(window.hwnd(), kInstallTimerId);
     }
 
@@ -121,27 +72,11 @@ protected:
         }
     }
 
-    // Starts the installation and plays the install timer: the counter is
-    // held at 0 while the package runs and set to its end once the package
-    // has exited. Returns the window's outcome.
+    // Starts the installation and plays the install timer; returns the
+    // window's outcome.
     UINT Install() {
         steps.StartInstall();
-        testsupport::PumpMessagesUntil(
-            [&] {
-                if (steps.installerExited) steps.installTicks = kInstallTicksDone;
-                return window.outcome() != 0;
-            },
-            kOutcomeTimeoutMs);
-        return window.outcome();
-    }
-
-    // A stand-in's record; it is never empty, and may be held for a moment
-    // by the rename that put it in place.
-    std::wstring ReadRecord(const std::wstring& path) {
-        std::string bytes;
-        testsupport::PumpMessagesUntil(
-            [&] { return !(bytes = testsupport::ReadFileBytes(path)).empty(); }, 30000);
-        return Utf8ToWide(bytes);
+        return PlayInstallTimer(steps, window, kOutcomeTimeoutMs);
     }
 
     std::wstring ExpectedPackageCommandLine() const {
@@ -149,7 +84,7 @@ protected:
     }
 
     testsupport::TempFolder temp;
-    RecordingWindow window;
+    StepsWindow window;
     CInstallSteps steps;
     std::wstring packageFolder;
     std::wstring installFolder;
@@ -214,16 +149,16 @@ TEST_P(InstallOutcome, FollowsThePackageAndItsDigest) {
     if (c.packageRan) {
         EXPECT_EQ(ExpectedPackageCommandLine(), ReadRecord(PackageRecord()));
     } else {
-        EXPECT_FALSE(Exists(installFolder)) << "the package must not run";
+        EXPECT_FALSE(PathExists(installFolder)) << "the package must not run";
     }
     if (c.launcherStarted) {
         EXPECT_EQ(LauncherPath() + L" -i \"2\" -d", ReadRecord(LauncherRecord()))
             << "no channel given: the default channel 2";
     } else {
-        EXPECT_FALSE(Exists(LauncherRecord()));
+        EXPECT_FALSE(PathExists(LauncherRecord()));
     }
-    EXPECT_EQ(c.packageLeft, Exists(PackagePath()));
-    EXPECT_EQ(c.descriptionLeft, Exists(DescriptionPath()));
+    EXPECT_EQ(c.packageLeft, PathExists(PackagePath()));
+    EXPECT_EQ(c.descriptionLeft, PathExists(DescriptionPath()));
 }
 
 constexpr UINT kClosed = WM_CLOSE;
@@ -266,12 +201,12 @@ TEST_F(Installation, WaitsForThePackageAndThenForTheInstallCounter) {
 
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return steps.installerExited.load(); },
                                                kOutcomeTimeoutMs));
-    EXPECT_TRUE(Exists(PackageRecord())) << "the package had finished";
+    EXPECT_TRUE(PathExists(PackageRecord())) << "the package had finished";
 
     // The launcher waits for the counter.
     testsupport::PumpMessagesUntil([] { return false; }, 300);
     EXPECT_EQ(0u, window.outcome());
-    EXPECT_FALSE(Exists(LauncherRecord()));
+    EXPECT_FALSE(PathExists(LauncherRecord()));
 
     steps.installTicks = kInstallTicksDone;
     ASSERT_TRUE(
@@ -294,10 +229,7 @@ protected:
         const std::wstring record = temp.File(L"VelmoraLauncher.cmdline.txt");
         DeleteFileW(record.c_str());
         EXPECT_EQ(0u, steps.LaunchInstalledLauncher());
-        std::string bytes;
-        testsupport::PumpMessagesUntil(
-            [&] { return !(bytes = testsupport::ReadFileBytes(record)).empty(); }, 30000);
-        const std::wstring commandLine = Utf8ToWide(bytes);
+        const std::wstring commandLine = ReadRecord(record);
         testsupport::PumpMessagesUntil(
             [&] {
                 HANDLE probe = CreateFileW(launcher.c_str(), GENERIC_READ | DELETE, 0, nullptr,

@@ -12,6 +12,7 @@
 namespace {
 
 namespace ud = UpdateDescription;
+using testsupport::Utf16LeBytes;
 
 const char kDescription[] =
     "[Install]\r\n"
@@ -20,15 +21,6 @@ const char kDescription[] =
     "Size=1234567\r\n"
     "Md5=0123456789ABCDEF0123456789abcdef\r\n"
     "Version=1.0.3\r\n";
-
-std::string Utf16Le(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xff);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
 
 std::string Utf16Be(const std::wstring& text) {
     std::string bytes;
@@ -63,12 +55,12 @@ TEST_F(DescriptionFile, StoresUtf16WithOneByteOrderMarkWhateverWasServed) {
     } cases[] = {
         {"UTF-8", kDescription},
         {"UTF-8 with BOM", std::string("\xEF\xBB\xBF") + kDescription},
-        {"UTF-16LE with BOM", "\xFF\xFE" + Utf16Le(text)},
+        {"UTF-16LE with BOM", "\xFF\xFE" + Utf16LeBytes(text)},
         {"UTF-16BE with BOM", "\xFE\xFF" + Utf16Be(text)},
     };
     for (const Case& c : cases) {
         const ud::Values values = StoreAndRead(c.body);
-        EXPECT_EQ("\xFF\xFE" + Utf16Le(text), testsupport::ReadFileBytes(path)) << c.name;
+        EXPECT_EQ("\xFF\xFE" + Utf16LeBytes(text), testsupport::ReadFileBytes(path)) << c.name;
         EXPECT_EQ(L"http://127.0.0.1:8080/kzinstaller.exe", values.url) << c.name;
         EXPECT_EQ(L"1.0.3", values.version) << c.name;
     }

@@ -22,6 +22,8 @@
 
 using namespace httptest;
 using namespace updatetest;
+using testsupport::PathExists;
+using testsupport::Utf16LeBytes;
 
 namespace {
 
@@ -29,19 +31,6 @@ constexpr DWORD kTimeoutMs = 30000;
 using Kind = RecordingListener::Kind;
 const std::string kSmall = DataBytes(L"small.bin");
 const std::wstring kSmallMd5 = Md5Of(kSmall);
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string Utf16Le(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xff);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
 
 // The names in a folder, without "." and "..".
 std::set<std::wstring> FolderEntries(const std::wstring& folder) {
@@ -143,8 +132,8 @@ TEST_F(UpdateModule, FetchesTheDescriptionAndPutsThePackageInPlace) {
     EXPECT_EQ(PackagePath(), module->packagePath());
     EXPECT_EQ(TempPath(L"kzinstaller_1.0.3.tmp"), module->tempPath());
     EXPECT_EQ(kSmall, testsupport::ReadFileBytes(PackagePath()));
-    EXPECT_FALSE(Exists(module->tempPath()));
-    EXPECT_EQ("\xFF\xFE" + Utf16Le(Utf8ToWide(body)),
+    EXPECT_FALSE(PathExists(module->tempPath()));
+    EXPECT_EQ("\xFF\xFE" + Utf16LeBytes(Utf8ToWide(body)),
               testsupport::ReadFileBytes(DescriptionPath()));
     EXPECT_FALSE(module->downloading());
     EXPECT_TRUE(FaultLog(token).empty()) << "the fallback is not needed";
@@ -225,14 +214,14 @@ TEST_F(UpdateModule, StoredDescriptionBeginsWithTheByteOrderMarkWhateverWasServe
     } cases[] = {
         {"UTF-8", utf8},
         {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8},
-        {"UTF-16LE with its mark", "\xFF\xFE" + Utf16Le(text)},
+        {"UTF-16LE with its mark", "\xFF\xFE" + Utf16LeBytes(text)},
     };
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartModule(ServeDescription(c.body, FormatString(L"-%d", ++n)), FaultUrl(token, L"status/404"));
         ASSERT_TRUE(listener.WaitFor(Kind::kFinished, kTimeoutMs));
-        EXPECT_EQ("\xFF\xFE" + Utf16Le(text), testsupport::ReadFileBytes(DescriptionPath()));
+        EXPECT_EQ("\xFF\xFE" + Utf16LeBytes(text), testsupport::ReadFileBytes(DescriptionPath()));
         EXPECT_EQ(L"版本 1.0.3", listener.Last(Kind::kUpdateInfo).text);
         EXPECT_EQ(0, listener.Last(Kind::kFinished).errType);
     }
@@ -360,7 +349,7 @@ TEST_F(UpdateModule, PackageThatCannotBeDeletedKeepsTheTemporaryFile) {
         EXPECT_EQ(0, listener.Last(Kind::kFinished).errType);
         EXPECT_EQ(0, listener.Last(Kind::kFinished).code);
         EXPECT_EQ(kSmall, testsupport::ReadFileBytes(PackagePath()));
-        EXPECT_FALSE(Exists(TempPath(L"kzinstaller_7.tmp")));
+        EXPECT_FALSE(PathExists(TempPath(L"kzinstaller_7.tmp")));
         EXPECT_EQ(1u, PackageRequests(tag).size());
     }
 }
@@ -383,9 +372,9 @@ TEST_F(UpdateModule, FailedDownloadRemovesAnEmptyTemporaryFileAndKeepsAPartialOn
         EXPECT_EQ(4, finished.errType);
         EXPECT_EQ(404, finished.code);
         EXPECT_EQ(L"安装失败", finished.text);
-        EXPECT_EQ(c.partialBytes != 0, Exists(temp));
+        EXPECT_EQ(c.partialBytes != 0, PathExists(temp));
         EXPECT_EQ(kSmall.substr(0, c.partialBytes), testsupport::ReadFileBytes(temp));
-        EXPECT_FALSE(Exists(PackagePath()));
+        EXPECT_FALSE(PathExists(PackagePath()));
     }
 }
 

@@ -6,12 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Http/DnsThread.h"
-#include "Runtime/Logger.h"
 #include "Runtime/MainThreadDispatch.h"
 #include "Runtime/StringUtils.h"
 #include "TestSupport.h"
@@ -75,11 +73,8 @@ protected:
     void SetUp() override {
         InitMainThreadDispatch();
         g_outcome = Outcome();
-        wchar_t value[1024];
-        const DWORD n = GetEnvironmentVariableW(L"INSTALLER_SPARE_DNS", value, ARRAYSIZE(value));
-        ASSERT_TRUE(n > 0 && n < ARRAYSIZE(value))
-            << "run through ctest: it starts the DNS servers";
-        original_.assign(value, n);
+        original_ = testsupport::EnvironmentValue(L"INSTALLER_SPARE_DNS");
+        ASSERT_FALSE(original_.empty()) << "run through ctest: it starts the DNS servers";
         std::vector<std::wstring> servers;
         SplitString(original_, servers);
         ASSERT_EQ(2u, servers.size()) << "expected \"scripted;plain\"";
@@ -230,12 +225,8 @@ TEST_F(SpareResolver, HostsThatDoNotFitAQueryFail) {
 }
 
 TEST_F(SpareResolver, StopDuringTheQueriesPostsNothing) {
-    testsupport::TempFolder folder;
-    const std::wstring logPath = folder.File(L"log.bin");
-    FILE* stream = _wfopen(logPath.c_str(), L"wb");
-    ASSERT_NE(nullptr, stream);
-    FileLogger::Instance().SetOptions(std::make_unique<LogOptions>());
-    FileLogger::Instance().SetStream(stream);
+    testsupport::FileLogCapture log;
+    ASSERT_TRUE(log.capturing());
 
     SilentServer first, second;
     UseServers({first.Address(), second.Address()});
@@ -250,11 +241,7 @@ TEST_F(SpareResolver, StopDuringTheQueriesPostsNothing) {
     testsupport::PumpMessagesUntil([] { return g_outcome.calls > 0; }, 3500);
     EXPECT_EQ(0, g_outcome.calls);
 
-    FileLogger::Instance().SetStream(nullptr);
-    FileLogger::Instance().SetOptions(nullptr);
-    fclose(stream);
-    EXPECT_EQ("", testsupport::ReadFileBytes(logPath))
-        << "the thread ended by itself, it was not killed";
+    EXPECT_EQ(L"", log.Finish()) << "the thread ended by itself, it was not killed";
 }
 
 TEST_F(SpareResolver, DestroyingARunningResolverPostsNothing) {
