@@ -15,13 +15,19 @@ using uitest::Canvas;
 
 namespace {
 
-// Pixels of `canvas` inside `r` whose colour is not `background`.
-int CountDrawn(const Canvas& canvas, const RECT& r, uint32_t background) {
+// Pixels of `canvas` inside `r` whose RGB value `wanted` accepts.
+template <typename Predicate>
+int CountPixels(const Canvas& canvas, const RECT& r, Predicate wanted) {
     int count = 0;
     for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) count += canvas.Rgb(x, y) != (background & 0xFFFFFF);
+        for (int x = r.left; x < r.right; ++x) count += wanted(canvas.Rgb(x, y));
     }
     return count;
+}
+
+// Pixels of `canvas` inside `r` whose colour is not `background`.
+int CountDrawn(const Canvas& canvas, const RECT& r, uint32_t background) {
+    return CountPixels(canvas, r, [&](uint32_t c) { return c != (background & 0xFFFFFF); });
 }
 
 TEST(FillSolid, AlphaDecidesBetweenNothingOpaqueAndBlended) {
@@ -147,14 +153,9 @@ TEST(PlainText, DrawsInTheColourAndFontInsideTheRectangle) {
     Canvas canvas(120, 30, 0xFFFFFFFF);
     CSkinRender::DrawPlainText(canvas.dc(), &host, {10, 5, 110, 25}, L"Install 安装", 0xFFFF0000, 0,
                                DT_SINGLELINE | DT_VCENTER);
-    int red = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 0; x < 120; ++x) {
-            uint32_t c = canvas.Rgb(x, y);
-            red += uitest::Red(c) - uitest::Green(c) > 100;
-        }
-    }
-    EXPECT_GT(red, 20);
+    EXPECT_GT(CountPixels(canvas, canvas.bounds(),
+                          [](uint32_t c) { return uitest::Red(c) - uitest::Green(c) > 100; }),
+              20);
     EXPECT_EQ(0, CountDrawn(canvas, {0, 0, 10, 30}, 0xFFFFFFFF));
 
     Canvas untouched(20, 20, 0xFFFFFFFF);
@@ -210,16 +211,14 @@ TEST(MarkupText, MeasuresColoursAndReportsLinks) {
     EXPECT_EQ(std::wstring(L"http://127.0.0.1/xy/"), texts[0].Data());
     EXPECT_GT(links[0].right, links[0].left);
     EXPECT_GT(links[0].left, 0);
-    int red = 0, blue = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 0; x < 300; ++x) {
-            uint32_t c = canvas.Rgb(x, y);
-            red += uitest::Red(c) - uitest::Blue(c) > 100;
-            blue += uitest::Blue(c) - uitest::Red(c) > 100;
-        }
-    }
-    EXPECT_GT(red, 5);
-    EXPECT_GT(blue, 5) << "links in the link colour";
+    const RECT firstLine = {0, 0, 300, 30};
+    EXPECT_GT(CountPixels(canvas, firstLine,
+                          [](uint32_t c) { return uitest::Red(c) - uitest::Blue(c) > 100; }),
+              5);
+    EXPECT_GT(CountPixels(canvas, firstLine,
+                          [](uint32_t c) { return uitest::Blue(c) - uitest::Red(c) > 100; }),
+              5)
+        << "links in the link colour";
 
     // Hovering the link from the last paint uses the hover colour.
     host.mouse = {links[0].left + 1, links[0].top + 1};
@@ -227,14 +226,12 @@ TEST(MarkupText, MeasuresColoursAndReportsLinks) {
     count = 2;
     CSkinRender::DrawMarkupText(canvas.dc(), &host, rect, L"<a go>link</a>", 0xFF000000, links, texts,
                                 count, 0);
-    int hover = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 0; x < 300; ++x) {
-            uint32_t c = canvas.Rgb(x, y);
-            hover += uitest::Red(c) > 150 && uitest::Blue(c) < 140 && uitest::Blue(c) > 40;
-        }
-    }
-    EXPECT_GT(hover, 5);
+    EXPECT_GT(CountPixels(canvas, firstLine,
+                          [](uint32_t c) {
+                              return uitest::Red(c) > 150 && uitest::Blue(c) < 140 &&
+                                     uitest::Blue(c) > 40;
+                          }),
+              5);
 }
 
 TEST(MarkupText, WrapsAndClipsToTheRectangle) {

@@ -222,6 +222,12 @@ protected:
         if (!CSkinResources::ReadSkinFile(name, bytes, error)) return "<failed>";
         return std::string(bytes.begin(), bytes.end());
     }
+    // What reading `name` reports: the failure text, or "" when it worked.
+    std::wstring Failure(const wchar_t* name) {
+        const wchar_t* error = L"unset";
+        Read(name, &error);
+        return error ? error : L"";
+    }
 
     testsupport::TempFolder folder_;
 };
@@ -237,22 +243,13 @@ TEST_F(SkinFileTest, FromAFolder) {
         const wchar_t* name;
         const wchar_t* error;
     } cases[] = {
-        {L"ok.xml", nullptr},
-        {L"limit.xml", nullptr},
+        {L"ok.xml", L""},
+        {L"limit.xml", L""},
         {L"missing.xml", L"Error opening file"},
         {L"empty.xml", L"File is empty"},
         {L"large.xml", L"File too large"},
     };
-    for (const Case& c : cases) {
-        const wchar_t* error = L"unset";
-        std::string bytes = Read(c.name, &error);
-        if (c.error) {
-            ASSERT_NE(nullptr, error) << c.name;
-            EXPECT_EQ(std::wstring(c.error), error) << c.name;
-        } else {
-            EXPECT_EQ(nullptr, error) << c.name;
-        }
-    }
+    for (const Case& c : cases) EXPECT_EQ(c.error, Failure(c.name)) << c.name;
     const wchar_t* error = nullptr;
     EXPECT_EQ("<Window />", Read(L"ok.xml", &error));
 }
@@ -276,7 +273,7 @@ TEST_F(SkinFileTest, FromAnArchiveFileOrMemory) {
         const wchar_t* name;
         const wchar_t* error;
     } cases[] = {
-        {L"MESSAGEBOX.XML", nullptr},         {L"limit.xml", nullptr},
+        {L"MESSAGEBOX.XML", L""},             {L"limit.xml", L""},
         {L"Empty.xml", L"File is empty"},     {L"large.xml", L"File too large"},
         {L"nothing.xml", L"Could not find ziped file"},
     };
@@ -287,33 +284,17 @@ TEST_F(SkinFileTest, FromAnArchiveFileOrMemory) {
             ASSERT_TRUE(CSkinResources::SetResourceZipMemory(archive.data(), static_cast<DWORD>(archive.size())));
             EXPECT_EQ(std::wstring(L"membuffer"), CSkinResources::ResourceZipName().Data());
         }
-        for (const Case& c : cases) {
-            const wchar_t* error = L"unset";
-            Read(c.name, &error);
-            if (c.error) {
-                ASSERT_NE(nullptr, error) << c.name;
-                EXPECT_EQ(std::wstring(c.error), error) << c.name;
-            } else {
-                EXPECT_EQ(nullptr, error) << c.name;
-            }
-        }
+        for (const Case& c : cases) EXPECT_EQ(c.error, Failure(c.name)) << c.name;
     }
-    const wchar_t* error = nullptr;
     ASSERT_TRUE(CSkinResources::SetResourceZipMemory(brokenArchive.data(), static_cast<DWORD>(brokenArchive.size())));
-    Read(L"MessageBox.xml", &error);
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(std::wstring(L"Could not unzip file"), error);
+    EXPECT_EQ(L"Could not unzip file", Failure(L"MessageBox.xml"));
 
     std::string truncated = archive.substr(0, archive.size() - 30);
     EXPECT_FALSE(CSkinResources::SetResourceZipMemory(truncated.data(), static_cast<DWORD>(truncated.size())));
-    Read(L"MessageBox.xml", &error);
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(std::wstring(L"Error opening zip file"), error);
+    EXPECT_EQ(L"Error opening zip file", Failure(L"MessageBox.xml"));
 
     EXPECT_FALSE(CSkinResources::SetResourceZipFile(L"bad.zip"));
-    Read(L"MessageBox.xml", &error);
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(std::wstring(L"Error opening zip file"), error);
+    EXPECT_EQ(L"Error opening zip file", Failure(L"MessageBox.xml"));
 }
 
 TEST_F(SkinFileTest, AnotherMemoryArchiveReplacesTheOpenOne) {
