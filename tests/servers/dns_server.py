@@ -40,7 +40,9 @@ cut             the answer cut in the middle of the last record's data
 rdlength-past-end  the last record claims more data than the datagram holds
 question-pointer   the question name is a compression pointer
 
-Stops on SIGTERM or SIGINT. Python 3 standard library only.
+Stops on SIGTERM or SIGINT. Python 3 standard library only. Used as a
+module, start_child() runs the server as a child process of the caller and
+stop_child() ends it.
 """
 
 import argparse
@@ -50,6 +52,7 @@ import select
 import signal
 import socket
 import struct
+import subprocess
 import sys
 import time
 
@@ -231,6 +234,35 @@ def main(argv):
             except OSError:
                 pass
     return 0
+
+
+def start_child(args, lifetime_s, register=None):
+    """Runs the server with `args` as a child process on 127.0.0.1, on a port
+    of the system's choice. `register` is called with its pid at once (so a
+    server that never gets ready can still be ended from outside). Returns
+    (process, "127.0.0.1:PORT") once it listens."""
+    process = subprocess.Popen(
+        [sys.executable, os.path.abspath(__file__), "--listen", "127.0.0.1:0",
+         "--lifetime", str(lifetime_s)] + args,
+        stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
+    if register:
+        register(process.pid)
+    port = process.stdout.readline().strip()
+    if not port.isdigit():
+        process.kill()
+        raise RuntimeError("dns_server.py did not start")
+    return process, "127.0.0.1:" + port
+
+
+def stop_child(process, timeout_s=10):
+    """Ends a child of start_child, by force when it does not stop in time."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=timeout_s)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
 
 
 if __name__ == "__main__":

@@ -34,10 +34,10 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import dns_server  # noqa: E402
 from fault_server import FaultServer  # noqa: E402
 from nginx_server import NginxServer  # noqa: E402
 
-DNS_SERVER = os.path.join(HERE, "dns_server.py")
 SERVER_LIFETIME_S = 900
 # name -> (size, seed): deterministic contents.
 TEST_FILES = {
@@ -76,27 +76,6 @@ class PidFiles:
                 os.remove(path)
 
 
-def start_dns(args):
-    process = subprocess.Popen(
-        [sys.executable, DNS_SERVER, "--listen", "127.0.0.1:0", "--lifetime", str(SERVER_LIFETIME_S)] + args,
-        stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
-    port = process.stdout.readline().strip()
-    if not port.isdigit():
-        process.kill()
-        raise RuntimeError("dns_server.py did not start")
-    return process, "127.0.0.1:" + port
-
-
-def stop_process(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-
-
 def parse(argv):
     if "--" not in argv or len(argv) < 3:
         sys.exit(__doc__)
@@ -123,9 +102,9 @@ def main(argv):
         pids.add("nginx", nginx.process.pid)
         fault = FaultServer(data).start()
         for args in (["--answer", "localhost=127.0.0.2", "--default", "no-a"], ["--default", "silent"]):
-            process, address = start_dns(args)
-            pids.add("dns%d" % len(dns), process.pid)
-            dns.append((process, address))
+            name = "dns%d" % len(dns)
+            dns.append(dns_server.start_child(args, SERVER_LIFETIME_S,
+                                              lambda pid, name=name: pids.add(name, pid)))
         env = dict(os.environ,
                    HTTP_TEST_NGINX="127.0.0.1:%d" % nginx.port,
                    HTTP_TEST_NGINX_ALT=str(nginx.alt_port),
@@ -142,7 +121,7 @@ def main(argv):
         return subprocess.call(program, env=env)
     finally:
         for process, _ in dns:
-            stop_process(process)
+            dns_server.stop_child(process)
         if fault:
             fault.stop()
         if nginx:

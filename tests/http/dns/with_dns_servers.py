@@ -18,8 +18,10 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SERVER = os.path.join(HERE, "..", "..", "servers", "dns_server.py")
-STOP_TIMEOUT_S = 10
+sys.path.insert(0, os.path.join(HERE, "..", "..", "servers"))
+
+import dns_server  # noqa: E402
+
 # The servers end by themselves after this long even if nobody stops them.
 SERVER_LIFETIME_S = 600
 
@@ -39,27 +41,22 @@ def parse(argv):
 
 
 def start_server(build, name, args):
-    process = subprocess.Popen(
-        [sys.executable, SERVER, "--listen", "127.0.0.1:0", "--lifetime", str(SERVER_LIFETIME_S)] + args,
-        stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
     pid_file = os.path.join(build, "testbench", "pids", "%s-%d.pid" % (name, os.getpid()))
     os.makedirs(os.path.dirname(pid_file), exist_ok=True)
-    with open(pid_file, "w") as f:
-        f.write("%d\n" % process.pid)
-    port = process.stdout.readline().strip()
-    if not port.isdigit():
-        process.kill()
+
+    def register(pid):
+        with open(pid_file, "w") as f:
+            f.write("%d\n" % pid)
+
+    try:
+        process, address = dns_server.start_child(args, SERVER_LIFETIME_S, register)
+    except RuntimeError:
         sys.exit("%s did not start" % name)
-    return process, pid_file, "127.0.0.1:" + port
+    return process, pid_file, address
 
 
 def stop_server(process, pid_file):
-    process.terminate()
-    try:
-        process.wait(timeout=STOP_TIMEOUT_S)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
+    dns_server.stop_child(process)
     os.remove(pid_file)
 
 
