@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "CommonUtils.h"
 #include "Runtime/StringUtils.h"
 #include "Runtime/WinHandle.h"
 
@@ -98,6 +99,11 @@ std::wstring VersionForFileName(const std::wstring& version) {
         if (c < 0x20 || wcschr(kUnsafe, c)) c = L'_';
     }
     return safe;
+}
+
+std::wstring TemporaryPackagePath(const std::wstring& packagePath, const std::wstring& version) {
+    return FormatString(L"%s_%s.tmp", StripExtension(packagePath).c_str(),
+                        VersionForFileName(version).c_str());
 }
 
 }  // namespace UpdateDescription

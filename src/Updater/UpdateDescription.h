@@ -54,4 +54,9 @@ int64_t ParseSize(const std::wstring& size);
 // 1.0.3 come back unchanged.
 std::wstring VersionForFileName(const std::wstring& version);
 
+// The temporary file a package download goes to, "%s_%s.tmp" of the
+// package path without its extension and the version made safe above: it
+// lies in the package's folder whatever the version says.
+std::wstring TemporaryPackagePath(const std::wstring& packagePath, const std::wstring& version);
+
 }  // namespace UpdateDescription

@@ -197,10 +197,8 @@ bool CUpdateModule::StoreDescription() {
 bool CUpdateModule::StartDownload() {
     packagePath_ = FormatString(L"%s\\%s", packageFolder_.c_str(), kPackageName);
     // The version is free text from the network and becomes part of a file
-    // name in a folder an elevated process writes: only characters that
-    // keep the name inside the package folder are used.
-    tempPath_ = FormatString(L"%s_%s.tmp", StripExtension(packagePath_).c_str(),
-                             UpdateDescription::VersionForFileName(packageVersion_).c_str());
+    // name in a folder an elevated process writes.
+    tempPath_ = UpdateDescription::TemporaryPackagePath(packagePath_, packageVersion_);
     downloading_ = true;
     if (!CreateDir(packageFolder_)) return false;
 

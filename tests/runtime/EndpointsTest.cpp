@@ -10,11 +10,15 @@ namespace {
 TEST(Endpoints, CompiledDefaultsPointAtLoopbackInTestBuilds) {
     SetEnvironmentVariableW(L"INSTALLER_UPDATE_URLS", nullptr);
     SetEnvironmentVariableW(L"INSTALLER_SPARE_DNS", nullptr);
+    SetEnvironmentVariableW(L"INSTALLER_AGREEMENT_URL", nullptr);
     const auto urls = UpdateDescriptionUrls();
     ASSERT_EQ(2u, urls.size());
     EXPECT_EQ(0u, urls[0].find(L"http://127.")) << "primary";
     EXPECT_EQ(0u, urls[1].find(L"http://127.")) << "fallback";
-    for (const std::wstring& server : SpareDnsServers()) EXPECT_EQ(0u, server.find(L"127."));
+    const auto servers = SpareDnsServers();
+    ASSERT_FALSE(servers.empty());
+    for (const std::wstring& server : servers) EXPECT_EQ(0u, server.find(L"127."));
+    EXPECT_EQ(0u, AgreementUrl().find(L"http://127."));
 }
 
 TEST(Endpoints, EnvironmentReplacesTheCompiledLists) {

@@ -169,8 +169,8 @@ TEST(DescriptionVersion, KeepsSafeCharactersAndReplacesTheRest) {
     }
 }
 
-// The temporary download file as the update module names it stays a file
-// directly in the package folder whatever the version says.
+// The temporary download file stays a file directly in the package folder
+// whatever the version says.
 TEST(DescriptionVersion, TemporaryFileStaysInThePackageFolder) {
     const std::wstring packageFolder = L"C:\\Games\\Velmora";
     const std::wstring packagePath = packageFolder + L"\\kzinstaller.exe";
@@ -186,9 +186,7 @@ TEST(DescriptionVersion, TemporaryFileStaysInThePackageFolder) {
         {L"..", nullptr},
     };
     for (const Case& c : cases) {
-        const std::wstring tempPath =
-            FormatString(L"%s_%s.tmp", StripExtension(packagePath).c_str(),
-                         ud::VersionForFileName(c.version).c_str());
+        const std::wstring tempPath = ud::TemporaryPackagePath(packagePath, c.version);
         if (c.tempPath) {
             EXPECT_EQ(c.tempPath, tempPath);
         }
