@@ -17,8 +17,7 @@ namespace {
 constexpr DWORD kModulePathStart = 512;
 constexpr DWORD kModulePathMax = 32768;
 
-// BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE
-constexpr UINT kBrowseFlags = 0x51;
+constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM item, LPARAM startFolder) {
     if (message == BFFM_INITIALIZED) {

@@ -48,8 +48,9 @@ RECT ReadRect(const wchar_t* text) {
 
 bool ReadBool(const UIString& value) { return value == L"true"; }
 
-// Applies one key of an image string; true when an image must be drawn with
-// the attributes as they were before this key.
+// Reads image strings key by key into one set of attributes. "file", "res"
+// and "restype" first hand the image read so far to the visitor, once the
+// string has started one ("file" and "restype" start images, "res" does not).
 class ImageStringReader {
 public:
     ImageStringReader(const RECT& item, ImageAttributes& attributes, ImageVisitor visit, void* context)

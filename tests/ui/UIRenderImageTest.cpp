@@ -81,8 +81,8 @@ protected:
         testsupport::WriteFileBytes(folder_.File(name), bytes);
     }
 
-    // Draws on a fresh 40 x 40 canvas (or the given one) with the item
-    // rectangle and the whole canvas as paint rectangle.
+    // Draws onto `canvas` with the item rectangle and the whole canvas as
+    // paint rectangle.
     void Draw(Canvas& canvas, const RECT& item, const wchar_t* image, const wchar_t* modifier = nullptr) {
         ASSERT_TRUE(CSkinRender::DrawSkinImage(canvas.dc(), &host_, item, canvas.bounds(), image, modifier));
     }

@@ -179,8 +179,8 @@ TEST(UIPtrList, InsertRemoveAndIndexOf) {
     EXPECT_EQ(0, list.Capacity());
 }
 
-// Two keys whose hashes differ by a multiple of the bucket count share a
-// bucket: "a" + x and "b" + y collide when x - y compensates 'b' - 'a'.
+// Two keys that share a bucket of the map: "key0" and the first "keyN"
+// whose hash falls into the same bucket.
 void FindCollidingKeys(const UIStringMap& map, std::wstring& first, std::wstring& second) {
     unsigned buckets = static_cast<unsigned>(map.BucketCount());
     first = L"key0";
