@@ -34,8 +34,6 @@ public:
     CDNSClient(const CDNSClient&) = delete;
     CDNSClient& operator=(const CDNSClient&) = delete;
 
-    bool IsReady() const { return ready_; }
-
     // Sends the A query for `host` (UTF-8) to `server` and waits up to
     // kAnswerTimeoutMs for a usable answer, ignoring any other datagram.
     // True with the answer's addresses (possibly none); false when the host

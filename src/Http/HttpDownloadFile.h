@@ -54,7 +54,6 @@ public:
                                  const std::string& addresses);
     void OnDNSResult(int code, const std::wstring& host, const std::wstring& addresses);
 
-    const std::vector<std::wstring>& urlList() const { return urls_; }
     const std::wstring& primaryUrl() const { return primaryUrl_; }
 
 private:

@@ -22,8 +22,6 @@ HMODULE Msimg32() {
     return module;
 }
 
-bool HasArea(const RECT& r) { return !IsEmptyRect(r); }
-
 // The memory DC that source bitmaps are selected into while they are drawn:
 // one per thread, because creating a DC for every blit costs more than a
 // small blit itself. Blits do not nest, so one is enough.
@@ -94,7 +92,8 @@ struct PieceDrawer {
 
     void Draw(const RECT& d, const RECT& s, bool unscaled = false) const {
         RECT visible;
-        if (!HasArea(d) || !HasArea(s) || !InsideImage(s) || !::IntersectRect(&visible, &d, &paint)) {
+        if (IsEmptyRect(d) || IsEmptyRect(s) || !InsideImage(s) ||
+            !::IntersectRect(&visible, &d, &paint)) {
             return;
         }
         if (blend) {
@@ -146,8 +145,6 @@ void DrawTiledMiddle(const PieceDrawer& piece, const RECT& dm, const RECT& sm, b
     }
 }
 
-}  // namespace
-
 // GetProcAddress returns a generic function pointer; going through void*
 // states that the cast to the real signature is intended.
 template <typename Fn>
@@ -156,6 +153,8 @@ Fn Msimg32Export(const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
                   : nullptr;
 }
+
+}  // namespace
 
 AlphaBlendFn SystemAlphaBlend() {
     static AlphaBlendFn fn = Msimg32Export<AlphaBlendFn>("AlphaBlend");

@@ -13,7 +13,6 @@
 // top. With DT_WORDBREAK lines wrap at blanks (a word wider than the line
 // breaks between characters).
 #include <stdlib.h>
-#include <wctype.h>
 
 #include <algorithm>
 #include <vector>

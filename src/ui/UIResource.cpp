@@ -2,7 +2,6 @@
 #include "ui/UIResource.h"
 
 #include <stdlib.h>
-#include <string.h>
 
 #include "ui/UIFileRead.h"
 #include "ui/UIZip.h"

@@ -10,8 +10,6 @@
 
 #include <windows.h>
 
-#include <stdint.h>
-
 #include <vector>
 
 namespace SkinUI {

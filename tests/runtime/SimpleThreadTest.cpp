@@ -4,7 +4,6 @@
 
 #include <atomic>
 
-#include "Runtime/Logger.h"
 #include "Runtime/SimpleThread.h"
 #include "Runtime/StringUtils.h"
 #include "TestSupport.h"

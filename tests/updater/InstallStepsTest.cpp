@@ -6,11 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "CommonUtils.h"
 #include "InstallSteps.h"
 #include "InstallTestSupport.h"
 #include "Runtime/StringUtils.h"
-#include "Runtime/WinHandle.h"
 #include "TestSupport.h"
 #include "Updater/MD5.h"
 
