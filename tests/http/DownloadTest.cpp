@@ -33,6 +33,18 @@ protected:
     }
     std::string LocalBytes() { return testsupport::ReadFileBytes(local); }
 
+    // Downloads medium.bin through the fault server's `mode`, checks that it
+    // arrived whole, and returns the server's log of the requests.
+    std::vector<LoggedRequest> DownloadMedium(const std::wstring& mode) {
+        const std::string medium = DataBytes(L"medium.bin");
+        Run(FaultUrl(token, mode), medium.size());
+        EXPECT_TRUE(recorder.WaitFinished(kFinishTimeoutMs));
+        EXPECT_EQ(0, recorder.type);
+        EXPECT_EQ(0, recorder.code);
+        EXPECT_TRUE(LocalBytes() == medium) << "the file differs from the served one";
+        return FaultLog(token);
+    }
+
     testsupport::TempFolder folder;
     std::wstring local = folder.File(L"package.tmp");
     CHttpDownloadFile task;
@@ -216,26 +228,14 @@ TEST_F(Download, TransportErrorsOfOtherKinds) {
 }
 
 TEST_F(Download, ResetInTheMiddleOfTheBodyIsResumed) {
-    const std::string medium = DataBytes(L"medium.bin");
-    Run(FaultUrl(token, L"reset-first/1048576/medium.bin"), medium.size());
-    ASSERT_TRUE(recorder.WaitFinished(kFinishTimeoutMs));
-    EXPECT_EQ(0, recorder.type);
-    EXPECT_EQ(0, recorder.code);
-    EXPECT_TRUE(LocalBytes() == medium) << "the file differs from the served one";
-    const auto log = FaultLog(token);
+    const auto log = DownloadMedium(L"reset-first/1048576/medium.bin");
     ASSERT_EQ(2u, log.size());
     EXPECT_EQ("-", log[0].range);
     EXPECT_EQ("bytes=", log[1].range.substr(0, 6)) << "the second attempt resumes";
 }
 
 TEST_F(Download, StallIsEndedByTheLowSpeedLimitAndResumed) {
-    const std::string medium = DataBytes(L"medium.bin");
-    Run(FaultUrl(token, L"stall-first/100000/medium.bin"), medium.size());
-    ASSERT_TRUE(recorder.WaitFinished(kFinishTimeoutMs));
-    EXPECT_EQ(0, recorder.type);
-    EXPECT_EQ(0, recorder.code);
-    EXPECT_TRUE(LocalBytes() == medium) << "the file differs from the served one";
-    const auto log = FaultLog(token);
+    const auto log = DownloadMedium(L"stall-first/100000/medium.bin");
     ASSERT_EQ(2u, log.size());
     EXPECT_EQ("bytes=100000-", log[1].range);
 }
