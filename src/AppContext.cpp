@@ -8,7 +8,6 @@
 namespace {
 
 constexpr UINT_PTR kSecondTimerId = 508;
-constexpr UINT_PTR kHttpTimerId = 100;
 
 bool g_dispatchStarted = false;
 bool g_engineStarted = false;
@@ -32,9 +31,7 @@ bool AppContext::Start(CMainDlg* window) {
     }
     if (!g_engineStarted) {
         g_engineStarted = true;
-        g_httpTimerId = SetTimer(nullptr, kHttpTimerId, 500, HttpTimerProc);
-        InitCommandEngine();
-        InitDownloadEngine();
+        g_httpTimerId = StartHttpEngines();
     }
     return true;
 }
@@ -44,9 +41,7 @@ bool AppContext::Stop() {
     if (secondTimerId != 0) KillTimer(nullptr, secondTimerId);
     ShutdownMainThreadDispatch();
     if (g_engineStarted) {
-        UninitCommandEngine();
-        UninitDownloadEngine();
-        KillTimer(nullptr, g_httpTimerId);
+        StopHttpEngines(g_httpTimerId);
         g_engineStarted = false;
     }
     return true;

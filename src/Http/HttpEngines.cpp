@@ -13,6 +13,9 @@ struct Engine {
     std::unique_ptr<CHttpMgr> manager;
 };
 
+constexpr UINT_PTR kHttpTimerId = 100;
+constexpr UINT kHttpTimerPeriodMs = 500;
+
 Engine g_commandEngine;
 Engine g_downloadEngine;
 int g_timerTicks = 0;
@@ -63,6 +66,19 @@ bool SubmitTask(CHttpMgr* manager, CHttpBase* task) {
 
 bool SubmitCommandTask(CHttpBase* task) { return SubmitTask(CommandEngineManager(), task); }
 bool SubmitDownloadTask(CHttpBase* task) { return SubmitTask(DownloadEngineManager(), task); }
+
+UINT_PTR StartHttpEngines() {
+    const UINT_PTR timer = SetTimer(nullptr, kHttpTimerId, kHttpTimerPeriodMs, HttpTimerProc);
+    InitCommandEngine();
+    InitDownloadEngine();
+    return timer;
+}
+
+void StopHttpEngines(UINT_PTR timer) {
+    UninitCommandEngine();
+    UninitDownloadEngine();
+    KillTimer(nullptr, timer);
+}
 
 void CALLBACK HttpTimerProc(HWND, UINT, UINT_PTR, DWORD) {
     CHttpMgr* downloads = DownloadEngineManager();

@@ -34,3 +34,9 @@ bool SubmitDownloadTask(CHttpBase* task);
 // Every 500 ms: download progress on every other call, then the retry checks
 // of both engines.
 void CALLBACK HttpTimerProc(HWND, UINT, UINT_PTR, DWORD);
+
+// The engines as a program runs them: the HttpTimerProc timer (process
+// timer 100, 500 ms), then both engines. Returns the timer.
+UINT_PTR StartHttpEngines();
+// Both engines, then the timer StartHttpEngines returned.
+void StopHttpEngines(UINT_PTR timer);

@@ -29,15 +29,11 @@ public:
         WSADATA wsa;
         WSAStartup(MAKEWORD(2, 2), &wsa);
         InitMainThreadDispatch();
-        timer_ = SetTimer(nullptr, 100, 500, HttpTimerProc);
-        InitCommandEngine();
-        InitDownloadEngine();
+        timer_ = StartHttpEngines();
     }
     void TearDown() override {
         ShutdownMainThreadDispatch();
-        UninitCommandEngine();
-        UninitDownloadEngine();
-        KillTimer(nullptr, timer_);
+        StopHttpEngines(timer_);
         WSACleanup();
     }
 

@@ -22,9 +22,6 @@
 
 namespace {
 
-constexpr UINT_PTR kHttpTimerId = 100;
-constexpr UINT kHttpTimerPeriodMs = 500;
-
 struct Outcome {
     bool finished = false;
     int type = 0;
@@ -105,9 +102,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseArguments(argc, argv, &args)) return Usage();
 
     InitMainThreadDispatch();
-    const UINT_PTR timer = SetTimer(nullptr, kHttpTimerId, kHttpTimerPeriodMs, HttpTimerProc);
-    InitCommandEngine();
-    InitDownloadEngine();
+    const UINT_PTR timer = StartHttpEngines();
 
     Outcome outcome;
     {
@@ -131,9 +126,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     ShutdownMainThreadDispatch();
-    UninitCommandEngine();
-    UninitDownloadEngine();
-    KillTimer(nullptr, timer);
+    StopHttpEngines(timer);
     if (!outcome.finished) fprintf(stderr, "httpfetch: the request could not be submitted\n");
     return outcome.finished && outcome.type == 0 && outcome.code == 0 ? 0 : 1;
 }
