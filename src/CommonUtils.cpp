@@ -136,6 +136,10 @@ bool MoveFileReplace(const std::wstring& from, const std::wstring& to) {
 
 int64_t FileSize64(const std::wstring& path) { return LocalFileSize(path); }
 
+std::wstring JoinPath(const std::wstring& folder, const wchar_t* name) {
+    return FormatString(L"%s\\%s", folder.c_str(), name);
+}
+
 std::wstring ParentFolder(const std::wstring& path) {
     if (path.empty()) return std::wstring();
     std::wstring copy = ReplaceAll(path, L"/", L"\\");

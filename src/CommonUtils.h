@@ -43,6 +43,9 @@ bool MoveFileReplace(const std::wstring& from, const std::wstring& to);
 // The size of a file in bytes, -1 when there is no such file.
 int64_t FileSize64(const std::wstring& path);
 
+// "%s\%s" of the folder and the name, the way the installer joins paths.
+std::wstring JoinPath(const std::wstring& folder, const wchar_t* name);
+
 // Everything before the last separator ("/" counts as "\"), ignoring one
 // trailing separator; empty when there is none.
 std::wstring ParentFolder(const std::wstring& path);

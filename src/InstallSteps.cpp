@@ -45,10 +45,6 @@ private:
     bool initialised_;
 };
 
-std::wstring JoinPath(const std::wstring& folder, const wchar_t* name) {
-    return FormatString(L"%s\\%s", folder.c_str(), name);
-}
-
 // The folder and a file name, with no doubled backslash (PathAppendW's rule).
 std::wstring AppendName(const std::wstring& folder, const wchar_t* name) {
     if (!folder.empty() && folder.back() == L'\\') return folder + name;

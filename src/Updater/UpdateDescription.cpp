@@ -51,7 +51,7 @@ std::wstring TextFromBody(const std::string& body) {
 }
 
 std::wstring FilePath(const std::wstring& packageFolder) {
-    return FormatString(L"%s\\%s", packageFolder.c_str(), kFileName);
+    return JoinPath(packageFolder, kFileName);
 }
 
 bool Store(const std::wstring& path, const std::wstring& text) {

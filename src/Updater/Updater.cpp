@@ -195,7 +195,7 @@ bool CUpdateModule::StoreDescription() {
 }
 
 bool CUpdateModule::StartDownload() {
-    packagePath_ = FormatString(L"%s\\%s", packageFolder_.c_str(), kPackageName);
+    packagePath_ = JoinPath(packageFolder_, kPackageName);
     // The version is free text from the network and becomes part of a file
     // name in a folder an elevated process writes.
     tempPath_ = UpdateDescription::TemporaryPackagePath(packagePath_, packageVersion_);
