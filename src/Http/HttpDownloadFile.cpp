@@ -61,8 +61,10 @@ bool CHttpDownloadFile::Download(const std::wstring& url, const std::wstring& lo
         for (const std::wstring& backup : urls_)
             if (backup != url && backup.size() >= kMinUrlChars) kept.push_back(backup);
         urls_.swap(kept);
-        primaryUrl_ = url;
     }
+    // Even an empty URL replaces the earlier one: a spare resolution must
+    // never fetch what an earlier download asked for.
+    primaryUrl_ = url;
     ForgetResolution();
     urls_.insert(urls_.begin(), url);
     localPath_ = localPath;

@@ -253,6 +253,21 @@ TEST_F(Download, SpareResolutionTriesTheResolvedAddresses) {
     EXPECT_EQ(L"", task.primaryUrl()) << "the addresses are in use";
 }
 
+// A download given no URL fails; it never falls back on the address of an
+// earlier download of the same task, which would put that download's file
+// in its place and report success.
+TEST_F(Download, WithoutAUrlNothingOfAnEarlierDownloadIsFetched) {
+    const std::wstring earlier =
+        L"http://localhost:" + EnvironmentValue(L"HTTP_TEST_NGINX_ALT") + L"/small.bin";
+    ASSERT_TRUE(Run(earlier, kSmall.size()));
+    task.Stop();
+    ASSERT_TRUE(Run(L"", kSmall.size()));
+    ASSERT_TRUE(recorder.WaitFinished(kFinishTimeoutMs));
+    EXPECT_EQ(5, recorder.type);
+    EXPECT_EQ(3, recorder.code);  // CURLE_URL_MALFORMAT
+    EXPECT_TRUE(LocalBytes().empty()) << "the earlier download's file was fetched";
+}
+
 TEST_F(Download, ProgressOncePerSecond) {
     // 60000 bytes at 2000 bytes per 100 ms: about 3 s.
     const DWORD start = GetTickCount();
