@@ -66,6 +66,9 @@ bool CHttpDownloadFile::Download(const std::wstring& url, const std::wstring& lo
     // never fetch what an earlier download asked for.
     primaryUrl_ = url;
     ForgetResolution();
+    // Nor the attempts and pending retry of a download stopped between tries.
+    attempts_ = 0;
+    retryPending_ = false;
     urls_.insert(urls_.begin(), url);
     localPath_ = localPath;
     expectedSize_ = expectedSize;

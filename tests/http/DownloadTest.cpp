@@ -303,6 +303,25 @@ TEST_F(Download, ASecondDownloadDoesNotInheritEarlierMirrors) {
     EXPECT_EQ(2u, FaultLog(token).size()) << "the first download's mirror was not asked again";
 }
 
+// A download stopped between its attempts leaves nothing behind: the next
+// one gets all of its own attempts.
+TEST_F(Download, ASecondDownloadGetsAllOfItsAttempts) {
+    Run(FaultUrl(token, L"hangup"), 1000);
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return FaultLog(token).size() == 2; },
+                                               kFinishTimeoutMs));
+    task.Stop();
+
+    DownloadRecorder second;
+    const std::wstring other = UniqueToken();
+    testsupport::TempFolder otherFolder;
+    ASSERT_TRUE(task.Download(FaultUrl(other, L"hangup"), otherFolder.File(L"b.tmp"), 1000, &second, L"",
+                              &DownloadRecorder::OnFinish, &DownloadRecorder::OnProgress));
+    ASSERT_TRUE(second.WaitFinished(kFinishTimeoutMs));
+    EXPECT_EQ(5, second.type);
+    EXPECT_EQ(3u, FaultLog(other).size());
+    EXPECT_EQ(0, recorder.finishes) << "the stopped download reports nothing";
+}
+
 TEST_F(Download, UnopenableLocalFileFinishesOnce) {
     local = folder.File(L"missing\\folder\\package.tmp");
     Run(FaultUrl(token, L"plain/small.bin"), 1000);
