@@ -12,6 +12,9 @@ namespace SkinUI {
 namespace {
 
 constexpr size_t kFormatStartBytes = 512;
+// The formatter answers -1 both for "too small" and for a text it cannot
+// produce at all, so growth needs a ceiling.
+constexpr size_t kFormatMaxBytes = 16 * 1024 * 1024;
 constexpr int kShortFormatUnits = 64;
 
 wchar_t* AllocateUnits(int units) {
@@ -179,6 +182,11 @@ int UIString::Format(const wchar_t* format, ...) {
         result = _vsnwprintf(buffer, count, format, args);
         va_end(args);
         if (result == -1) {
+            if (bytes >= kFormatMaxBytes) {
+                free(buffer);
+                Empty();
+                return -1;
+            }
             bytes *= 2;  // truncated
         } else if (static_cast<size_t>(result) >= count) {
             bytes += sizeof(wchar_t);  // fitted exactly, without room for the terminator

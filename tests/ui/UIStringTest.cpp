@@ -119,6 +119,13 @@ TEST(UIString, FormatGrowsUntilTheTextFits) {
     EXPECT_EQ(std::wstring(L"(3,-1)"), s.Data());
 }
 
+TEST(UIString, FormatGivesUpPastItsCeilingInsteadOfGrowingForEver) {
+    const std::wstring huge(9 * 1024 * 1024, L'x');  // 18 MiB of text
+    UIString s(L"old");
+    EXPECT_EQ(-1, s.Format(L"%s", huge.c_str()));
+    EXPECT_TRUE(s.IsEmpty());
+}
+
 TEST(UIString, FormatShortKeepsAtMost63Characters) {
     UIString s;
     std::wstring long80 = Repeat(L'k', 80);
