@@ -13,10 +13,12 @@
 #include "Runtime/WinHandle.h"
 #include "Updater/MD5.h"
 #include "Updater/UpdateDescription.h"
+#include "Updater/Updater.h"
 
 namespace {
 
-constexpr wchar_t kPackageName[] = L"kzinstaller.exe";
+// The package is the file the update module delivers.
+constexpr const wchar_t* kPackageName = CUpdateModule::kPackageName;
 constexpr wchar_t kLauncherName[] = L"VelmoraLauncher.exe";
 constexpr wchar_t kSideBySideMarker[] = L"kzmain.dll";
 constexpr wchar_t kLauncherIniName[] = L"VelmoraLaucher.ini";
