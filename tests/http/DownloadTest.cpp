@@ -33,6 +33,14 @@ protected:
     }
     std::string LocalBytes() { return testsupport::ReadFileBytes(local); }
 
+    // A second download by the same task through the fault server's `mode`
+    // into a file of its own; true once it has finished.
+    bool RunSecond(const std::wstring& mode) {
+        return task.Download(FaultUrl(secondToken, mode), secondFolder.File(L"b.tmp"), 1000, &second,
+                             L"", &DownloadRecorder::OnFinish, &DownloadRecorder::OnProgress) &&
+               second.WaitFinished(kFinishTimeoutMs);
+    }
+
     // Downloads medium.bin through the fault server's `mode`, checks that it
     // arrived whole, and returns the server's log of the requests.
     std::vector<LoggedRequest> DownloadMedium(const std::wstring& mode) {
@@ -50,6 +58,9 @@ protected:
     CHttpDownloadFile task;
     DownloadRecorder recorder;
     std::wstring token = UniqueToken();
+    DownloadRecorder second;
+    std::wstring secondToken = UniqueToken();
+    testsupport::TempFolder secondFolder;
 };
 
 TEST_F(Download, FileAlreadyCompleteMakesNoRequest) {
@@ -292,12 +303,7 @@ TEST_F(Download, ASecondDownloadDoesNotInheritEarlierMirrors) {
     ASSERT_EQ(0, recorder.type);
     task.Stop();
 
-    DownloadRecorder second;
-    const std::wstring other = UniqueToken();
-    testsupport::TempFolder otherFolder;
-    ASSERT_TRUE(task.Download(FaultUrl(other, L"status/404"), otherFolder.File(L"b.tmp"), 1000, &second, L"",
-                              &DownloadRecorder::OnFinish, &DownloadRecorder::OnProgress));
-    ASSERT_TRUE(second.WaitFinished(kFinishTimeoutMs));
+    ASSERT_TRUE(RunSecond(L"status/404"));
     EXPECT_EQ(4, second.type);
     EXPECT_EQ(404, second.code);
     EXPECT_EQ(2u, FaultLog(token).size()) << "the first download's mirror was not asked again";
@@ -311,14 +317,9 @@ TEST_F(Download, ASecondDownloadGetsAllOfItsAttempts) {
                                                kFinishTimeoutMs));
     task.Stop();
 
-    DownloadRecorder second;
-    const std::wstring other = UniqueToken();
-    testsupport::TempFolder otherFolder;
-    ASSERT_TRUE(task.Download(FaultUrl(other, L"hangup"), otherFolder.File(L"b.tmp"), 1000, &second, L"",
-                              &DownloadRecorder::OnFinish, &DownloadRecorder::OnProgress));
-    ASSERT_TRUE(second.WaitFinished(kFinishTimeoutMs));
+    ASSERT_TRUE(RunSecond(L"hangup"));
     EXPECT_EQ(5, second.type);
-    EXPECT_EQ(3u, FaultLog(other).size());
+    EXPECT_EQ(3u, FaultLog(secondToken).size());
     EXPECT_EQ(0, recorder.finishes) << "the stopped download reports nothing";
 }
 
